@@ -1,0 +1,12 @@
+# Warning set shared by every target of the project.
+function(ks_warnings target)
+  target_compile_options(${target} PRIVATE
+    -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
+    -Wnon-virtual-dtor -Wold-style-cast -Woverloaded-virtual -Wnull-dereference)
+endfunction()
+
+# Globs the sources of one folder (recursively); CONFIGURE_DEPENDS picks up new files.
+function(ks_glob_sources out dir)
+  file(GLOB_RECURSE _srcs CONFIGURE_DEPENDS "${dir}/*.cpp")
+  set(${out} ${_srcs} PARENT_SCOPE)
+endfunction()

@@ -1,0 +1,33 @@
+// The load view port: what the main window shows of the loads. The core pushes values; the
+// window draws them. Texts are Windows-1252.
+#pragma once
+
+#include <string>
+
+namespace ks {
+
+class LoadView {
+public:
+    virtual ~LoadView() = default;
+
+    virtual void ShowLastLoad(const std::string& text) = 0;   // "Précédent"
+    virtual void ShowNextLoad(const std::string& text) = 0;   // "Prochain"
+    virtual void ShowCountdown(const std::string& text) = 0;  // LabelCompteur
+    virtual void ShowClock(const std::string& text) = 0;      // LabelTiming
+
+    // TexteTimingData index 0 and 1 of the options window.
+    virtual void ShowTimingData(int index, const std::string& text) = 0;
+
+    virtual void ShowCopy(bool visible) = 0;  // LabelCopie
+    virtual void SetCopyProgress(int value) = 0;  // ProgressBarCopie, 0 to 100
+
+    virtual void ShowTransfer(bool visible) = 0;  // LabelTransfert(0)
+    virtual void BlinkTransfer() = 0;             // LabelTransfert(0) visibility inverted
+    virtual void SetTransferCaption(const std::string& text) = 0;  // LabelTransfert(1)
+    virtual void SetTransferProgress(int minimum, int maximum, int value) = 0;
+    virtual void SetTransferItemProgress(int minimum, int maximum, int value) = 0;
+
+    virtual void SetMenuEnabled(bool enabled) = 0;  // Mnu01Main
+};
+
+}  // namespace ks

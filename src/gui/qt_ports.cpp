@@ -1,0 +1,163 @@
+#include "gui/qt_ports.h"
+
+#include <time.h>
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+
+#include "core/sys/cp1252.h"
+
+namespace ks::gui {
+
+QString FromCp(const std::string& text) { return QString::fromStdString(Cp1252ToUtf8(text)); }
+
+std::string ToCp(const QString& text) { return Utf8ToCp1252(text.toStdString()); }
+
+QtClock::QtClock() = default;
+
+DateTime QtClock::Now() const {
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDate d = now.date();
+    const QTime t = now.time();
+    return DateTime{d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), t.msec()};
+}
+
+std::uint64_t QtClock::TickCount64() const {
+    timespec ts{};
+    if (clock_gettime(CLOCK_BOOTTIME, &ts) != 0) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
+           static_cast<std::uint64_t>(ts.tv_nsec / 1'000'000);
+}
+
+std::uint32_t QtClock::TickCount32() const { return static_cast<std::uint32_t>(TickCount64()); }
+
+void QtClock::Sleep(int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); }
+
+void QtEventPump::DoEvents() { QApplication::processEvents(); }
+
+namespace {
+
+QMessageBox::Icon IconOf(MsgIcon icon) {
+    switch (icon) {
+        case MsgIcon::Information:
+            return QMessageBox::Information;
+        case MsgIcon::Question:
+            return QMessageBox::Question;
+        case MsgIcon::Warning:
+            return QMessageBox::Warning;
+        case MsgIcon::Critical:
+            return QMessageBox::Critical;
+        case MsgIcon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons ButtonsOf(MsgButtons buttons) {
+    switch (buttons) {
+        case MsgButtons::OkCancel:
+            return QMessageBox::Ok | QMessageBox::Cancel;
+        case MsgButtons::YesNo:
+            return QMessageBox::Yes | QMessageBox::No;
+        case MsgButtons::YesNoCancel:
+            return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        case MsgButtons::RetryCancel:
+            return QMessageBox::Retry | QMessageBox::Cancel;
+        case MsgButtons::Ok:
+            break;
+    }
+    return QMessageBox::Ok;
+}
+
+MsgAnswer AnswerOf(int button) {
+    switch (button) {
+        case QMessageBox::Cancel:
+            return MsgAnswer::Cancel;
+        case QMessageBox::Yes:
+            return MsgAnswer::Yes;
+        case QMessageBox::No:
+            return MsgAnswer::No;
+        case QMessageBox::Retry:
+            return MsgAnswer::Retry;
+        default:
+            return MsgAnswer::Ok;
+    }
+}
+
+}  // namespace
+
+MsgAnswer QtDialogs::MessageBox(MsgIcon icon, MsgButtons buttons, const std::string& title,
+                                const std::string& text) {
+    QMessageBox box(IconOf(icon), FromCp(title), FromCp(text), ButtonsOf(buttons), m_parent);
+    return AnswerOf(box.exec());
+}
+
+std::int32_t QtDialogs::TaskDialog(const TaskDialogRequest& request,
+                                   const std::function<bool(std::int64_t)>& onTimer) {
+    QMessageBox box(m_parent);
+    box.setWindowTitle(FromCp(request.windowTitle));
+    box.setText(FromCp(request.mainInstruction));
+    if (!request.content.empty()) {
+        box.setInformativeText(FromCp(request.content));
+    }
+    if (!request.footer.empty()) {
+        box.setDetailedText(FromCp(request.footer));
+    }
+    box.setIcon(request.icon == 2 ? QMessageBox::Warning : QMessageBox::Information);
+    QPushButton* ok = box.addButton(QMessageBox::Ok);
+    box.setDefaultButton(ok);
+    if (request.width > 0) {
+        box.setMinimumWidth(request.width);
+    }
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, &box, [&] {
+        if (onTimer && onTimer(elapsed.elapsed())) {
+            ok->click();
+        }
+    });
+    timer.start(100);
+    box.exec();
+    return kTaskButtonOk;
+}
+
+std::optional<std::string> QtDialogs::ChooseFolder(const std::string& title,
+                                                   const std::string& initialFolder) {
+    const QString chosen = QFileDialog::getExistingDirectory(m_parent, FromCp(title),
+                                                             FromCp(initialFolder));
+    if (chosen.isEmpty()) {
+        return std::nullopt;
+    }
+    auto text = TryUtf8ToCp1252(chosen.toStdString());
+    if (!text) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+std::optional<std::string> QtDialogs::ChooseFile(const std::string& title,
+                                                 const std::string& initialFolder,
+                                                 const std::string& filter) {
+    const QString chosen = QFileDialog::getOpenFileName(m_parent, FromCp(title),
+                                                        FromCp(initialFolder), FromCp(filter));
+    if (chosen.isEmpty()) {
+        return std::nullopt;
+    }
+    return TryUtf8ToCp1252(chosen.toStdString());
+}
+
+bool QtDialogs::OpenInViewer(const std::string& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(FromCp(path)));
+}
+
+}  // namespace ks::gui

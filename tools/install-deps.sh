@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the build, the tests and the program need.
+set -euo pipefail
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO="sudo"
+fi
+$SUDO apt-get update
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends \
+  build-essential cmake ninja-build pkg-config \
+  qt6-base-dev libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev \
+  clang libclang-rt-14-dev util-linux xdg-utils
