@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "core/sys/cp1252.h"
+#include "platform/cp1252.h"
 
 namespace ks::gui {
 

@@ -1,4 +1,4 @@
-#include "core/sys/cp1252.h"
+#include "platform/cp1252.h"
 
 #include <array>
 #include <cstdint>
