@@ -8,6 +8,7 @@
 #include "core/log/failure.h"
 #include "core/log/trace_sink.h"
 #include "core/ports/event_pump.h"
+#include "platform/cp1252.h"
 
 namespace ks {
 namespace {
@@ -17,6 +18,9 @@ constexpr std::size_t kLongDescription = 100;
 std::int32_t NumberOf(const std::error_code& code) {
     if (code == std::errc::no_such_file_or_directory) {
         return kErrFileNotFound;
+    }
+    if (code == std::errc::not_a_directory) {
+        return kErrPathNotFound;
     }
     if (code == std::errc::permission_denied || code == std::errc::operation_not_permitted) {
         return kErrPermissionDenied;
@@ -42,6 +46,9 @@ bool IsBlank(std::string_view text) {
 }  // namespace
 
 void ErrorHandler::Record(std::exception_ptr error, int line) noexcept {
+    if (!error) {  // rethrowing a null pointer would be undefined
+        return;
+    }
     try {
         m_err.ErrLine = line;
         m_err.ErrSource.clear();
@@ -56,10 +63,10 @@ void ErrorHandler::Record(std::exception_ptr error, int line) noexcept {
             m_err.ErrDescription = "Out of memory";
         } catch (const std::system_error& e) {  // filesystem_error included
             m_err.ErrNumber = NumberOf(e.code());
-            m_err.ErrDescription = e.what();
+            m_err.ErrDescription = Utf8ToCp1252(e.what());
         } catch (const std::exception& e) {
             m_err.ErrNumber = kErrInvalidCall;
-            m_err.ErrDescription = e.what();
+            m_err.ErrDescription = Utf8ToCp1252(e.what());
         } catch (...) {
             m_err.ErrNumber = kErrInvalidCall;
             m_err.ErrDescription = "Unknown error";
