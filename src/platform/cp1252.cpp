@@ -77,6 +77,13 @@ std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& pos) {
         cp = (cp << 6) | (next & 0x3Fu);
         ++pos;
     }
+    // An overlong form would smuggle "/" or NUL into a file name read from a listing
+    // ("\xC0\xAF" is not "/"); surrogates and values past U+10FFFF are not characters.
+    constexpr std::array<char32_t, 4> kSmallest = {0, 0x80, 0x800, 0x10000};
+    if (cp < kSmallest[static_cast<std::size_t>(extra)] || (cp >= 0xD800 && cp <= 0xDFFF) ||
+        cp > 0x10FFFF) {
+        return std::nullopt;
+    }
     return cp;
 }
 
