@@ -1,0 +1,125 @@
+// Incidents and failures: the incident lists per slot, error reports written at once, and a
+// log folder that cannot be written.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/log/failure.h"
+#include "trace_log_fixture.h"
+
+namespace ks::test {
+namespace {
+
+TEST_F(TraceLogTest, IncidentIsListedForItsSlotAndFlushedAtOnce) {
+    Trace("before");
+    log.TraceLog(2, 22, -1, "  :: : Status 4 on FDATA22 ", true);
+
+    ASSERT_NE(log.ListeIncidents(2), nullptr);
+    EXPECT_EQ(*log.ListeIncidents(2),
+              std::vector<std::string>{"07/12 09:05:07:042 :2:22: :    :Status 4 on FDATA22"});
+    EXPECT_TRUE(log.CheckIncidents(2));
+    EXPECT_FALSE(log.CheckIncidents(0));
+    EXPECT_TRUE(log.ListeLog().empty());
+    EXPECT_EQ(Count(Today(), "09:05:07:042 :2:22: :    :  :: : Status 4 on FDATA22 \r\n"), 1U);
+
+    log.SetCheckIncidents(2, false);
+    EXPECT_FALSE(log.CheckIncidents(2));
+}
+
+TEST_F(TraceLogTest, ASlotWithoutAListStillFlushes) {
+    log.TraceLog(-1, -1, -1, "no slot", true);
+    log.TraceLog(7, -1, -1, "slot 7", true);
+    EXPECT_EQ(log.ListeIncidents(-1), nullptr);
+    EXPECT_EQ(log.ListeIncidents(7), nullptr);
+    EXPECT_FALSE(log.CheckIncidents(-1));
+    EXPECT_TRUE(log.ListeLog().empty());
+    EXPECT_EQ(Count(Today(), "slot 7\r\n"), 1U);
+    for (std::int16_t slot = 0; slot < DailyTraceLog::kIncidentSlots; ++slot) {
+        EXPECT_TRUE(log.ListeIncidents(slot)->empty());
+    }
+}
+
+TEST_F(TraceLogTest, ASecondSlotNumberRegistersWithoutTheIncidentFlag) {
+    log.TraceLog(1, -1, -1, "via base2", false, 3);
+    EXPECT_EQ(log.ListeIncidents(1)->size(), 1U);
+    EXPECT_TRUE(log.ListeIncidents(3)->empty());
+    EXPECT_TRUE(log.ListeLog().empty());
+}
+
+TEST_F(TraceLogTest, IncidentWithFlushNowFalseWaits) {
+    log.TraceLog(0, -1, -1, "held incident", true, -1, false);
+    EXPECT_EQ(log.ListeIncidents(0)->size(), 1U);
+    EXPECT_EQ(log.ListeLog().size(), 1U);
+}
+
+TEST_F(TraceLogTest, AnIncidentListPast1000LinesStartsAgain) {
+    state.TraceFichierActif = false;  // no file needed here
+    for (int i = 0; i < 1001; ++i) {
+        log.TraceLog(0, -1, -1, "incident", true);
+    }
+    EXPECT_EQ(log.ListeIncidents(0)->size(), 1001U);
+    log.TraceLog(0, -1, -1, "incident", true);
+    EXPECT_EQ(log.ListeIncidents(0)->size(), 1U);
+}
+
+TEST_F(TraceLogTest, AnErrorReportReachesTheFileAtOnce) {
+    Trace("Load data: Start files copy");
+    const int line = __LINE__ + 1;
+    errors.Guard("Lib_Systeme:File_Copy",
+                 [] { throw Failure(kErrFileNotFound, "File not found"); });
+
+    const std::string report =
+        "Err: 53 (File not found)  Source:Lib_Systeme:File_Copy:" + std::to_string(line);
+    const std::string frame(report.size(), '=');
+    const auto lines = Lines(Today());
+    ASSERT_EQ(lines.size(), 9U + 3U);
+    EXPECT_EQ(lines[9], "*9:05:07:042 : : : :    :Load data: Start files copy");
+    EXPECT_EQ(lines[10], "09:05:07:042 : : : :    :" + frame);
+    EXPECT_EQ(lines[11], "09:05:07:042 : : : :    :" + report);
+    // The closing frame is no incident: it opens the next batch.
+    EXPECT_EQ(log.ListeLog(), std::vector<std::string>{"*9:05:07:042 : : : :    :" + frame});
+}
+
+TEST_F(TraceLogTest, AnUnwritableLogFolderNeitherCrashesNorLoops) {
+    dir.Write("blocked", "not a folder");
+    log.SetDossierLog(dir.Folder() + "blocked/");
+    for (const char* text : {"10", "0"}) {
+        threshold = text;
+        for (int i = 0; i < 25; ++i) {
+            Trace("line");
+        }
+        log.TraceLog(0, -1, -1, "incident", true);
+        log.TraceLogForce(log.ListeLog(), "");
+    }
+
+    // Each failed flush was reported once (the report's own flush is not nested), and the
+    // failed lines were dropped instead of piling up.
+    EXPECT_GT(pump.calls, 0);
+    EXPECT_LT(pump.calls, 100);
+    EXPECT_LE(log.ListeLog().size(), 10U);
+    EXPECT_FALSE(state.InErrorHandler);
+    EXPECT_EQ(TempDir::Read(dir.Path() / "blocked"), "not a folder");
+
+    // Writable again: the log goes on, header included.
+    log.SetDossierLog(dir.Folder());
+    Trace("recovered");
+    log.TraceLogForce(log.ListeLog(), "");
+    EXPECT_EQ(Count(Today(), "App.Version: "), 1U);
+    EXPECT_EQ(Count(Today(), "recovered\r\n"), 1U);
+}
+
+TEST_F(TraceLogTest, AFailedOpenIsReportedWithTheFlushCallerName) {
+    dir.Write("blocked", "not a folder");
+    log.SetDossierLog(dir.Folder() + "blocked/");
+    Trace("lost");
+    log.TraceLogForce(log.ListeLog(), "");
+    // The report stays pending; it is written once the folder can be written again.
+    log.SetDossierLog(dir.Folder());
+    log.TraceLogForce(log.ListeLog(), "");
+    const std::string bytes = Today();
+    EXPECT_EQ(Count(bytes, "Err: 76 (Path not found)  Source:Lib_Public:TraceLogForce:"), 1U);
+    EXPECT_EQ(Count(bytes, "lost"), 0U);
+}
+
+}  // namespace
+}  // namespace ks::test
