@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/sys/file_ops.h"
 #include "platform/native_path.h"
 #include "trace_log_fixture.h"
 
@@ -205,6 +206,23 @@ TEST_F(TraceLogPurgeTest, TraceLinesOfThePurgeWaitForTheNextFlush) {
     EXPECT_TRUE(log.ListeLog().empty());
     EXPECT_EQ(Count(Today(), "File_Delete: True |File: "), 2U);
     EXPECT_EQ(Count(Today(), "App.Version: "), 1U);
+}
+
+TEST_F(TraceLogTest, PurgeDeletesThroughTheFileOperationsWhichTraceIntoTheLog) {
+    // Built after the trace log, as the program builds them, and attached afterwards.
+    FileOps files(log, errors, clock);
+    log.SetFileDeleter([&files](const std::string& file, std::string_view caller) {
+        files.File_Delete(file, caller);
+    });
+    dir.Write("20261022.Log", "old\r\n");
+    Trace("purge day");
+    log.TraceLogForce(log.ListeLog(), "");
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "20261022.Log"));
+
+    log.TraceLogForce(log.ListeLog(), "");
+    EXPECT_EQ(Count(Today(), "File_Delete: File: " + dir.Folder() +
+                                 "20261022.Log |Sub: Lib_Public:TraceLogForce\r\n"),
+              1U);
 }
 
 }  // namespace
