@@ -1,0 +1,119 @@
+#include "engine/file_spec.h"
+
+#include "engine/btr_codes.h"
+
+namespace ks::engine {
+namespace {
+
+std::uint16_t Read16(const std::uint8_t* bytes) {
+    return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
+}
+
+void Write16(std::string& out, std::size_t offset, std::uint32_t value) {
+    out[offset] = static_cast<char>(value & 0xFF);
+    out[offset + 1] = static_cast<char>((value >> 8) & 0xFF);
+}
+
+constexpr std::uint16_t kSupportedKeyFlags = key_flag::kDuplicates | key_flag::kModifiable |
+                                             key_flag::kBinary | key_flag::kSegmented |
+                                             key_flag::kCaseInsensitive;
+
+bool ValidPageSize(std::uint16_t pageSize) {
+    return pageSize >= 512 && pageSize <= 16384 && pageSize % 512 == 0;
+}
+
+}  // namespace
+
+bool KeyDef::Duplicates() const {
+    return !segments.empty() && (segments.front().flags & key_flag::kDuplicates) != 0;
+}
+
+bool KeyDef::Modifiable() const {
+    return !segments.empty() && (segments.front().flags & key_flag::kModifiable) != 0;
+}
+
+std::size_t KeyDef::Length() const {
+    std::size_t length = 0;
+    for (const auto& segment : segments) {
+        length += segment.length;
+    }
+    return length;
+}
+
+std::size_t FileSpec::SegmentCount() const {
+    std::size_t count = 0;
+    for (const auto& key : keys) {
+        count += key.segments.size();
+    }
+    return count;
+}
+
+std::int16_t ParseFileSpec(const std::uint8_t* buffer, std::size_t size, FileSpec& spec) {
+    if (buffer == nullptr || size < kSpecHeaderSize) {
+        return status::kDataBufferTooShort;
+    }
+    FileSpec parsed;
+    parsed.recordLength = Read16(buffer);
+    parsed.pageSize = Read16(buffer + 2);
+    const std::uint16_t keyCount = Read16(buffer + 4);
+    parsed.fileFlags = Read16(buffer + 10);
+    if (parsed.recordLength == 0) {
+        return status::kInvalidRecordLength;
+    }
+    if (!ValidPageSize(parsed.pageSize)) {
+        return status::kPageSizeError;
+    }
+    std::size_t offset = kSpecHeaderSize;
+    for (std::uint16_t k = 0; k < keyCount; ++k) {
+        KeyDef key;
+        bool more = true;
+        while (more) {
+            if (offset + kKeySpecSize > size) {
+                return status::kDataBufferTooShort;
+            }
+            KeySegment segment{Read16(buffer + offset), Read16(buffer + offset + 2),
+                               Read16(buffer + offset + 4)};
+            offset += kKeySpecSize;
+            if ((segment.flags & ~kSupportedKeyFlags) != 0) {
+                return status::kInvalidOperation;
+            }
+            if (segment.length == 0) {
+                return status::kInvalidKeyLength;
+            }
+            if (segment.position == 0 ||
+                segment.position + segment.length - 1U > parsed.recordLength) {
+                return status::kInvalidKeyPosition;
+            }
+            more = (segment.flags & key_flag::kSegmented) != 0;
+            key.segments.push_back(segment);
+        }
+        if (key.Length() > kMaxKeyLength) {
+            return status::kInvalidKeyLength;
+        }
+        parsed.keys.push_back(std::move(key));
+    }
+    spec = std::move(parsed);
+    return status::kSuccess;
+}
+
+std::string EncodeFileSpec(const FileSpec& spec, std::uint32_t recordCount) {
+    std::string out(kSpecHeaderSize + kKeySpecSize * spec.SegmentCount(), '\0');
+    Write16(out, 0, spec.recordLength);
+    Write16(out, 2, spec.pageSize);
+    Write16(out, 4, static_cast<std::uint32_t>(spec.keys.size()));
+    Write16(out, 6, recordCount & 0xFFFF);
+    Write16(out, 8, recordCount >> 16);
+    Write16(out, 10, spec.fileFlags);
+    std::size_t offset = kSpecHeaderSize;
+    for (const auto& key : spec.keys) {
+        for (const auto& segment : key.segments) {
+            Write16(out, offset, segment.position);
+            Write16(out, offset + 2, segment.length);
+            Write16(out, offset + 4, segment.flags);
+            offset += kKeySpecSize;
+        }
+    }
+    return out;
+}
+
+}  // namespace ks::engine

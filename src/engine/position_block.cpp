@@ -1,0 +1,81 @@
+#include "engine/position_block.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/btr_call.h"
+
+namespace ks::engine {
+namespace {
+
+// Layout: magic 0-3, engine tag 4-7, handle 8-11, key number 12, state 13, key length 14,
+// flags 15, record id 16-23, sequence 24-31, key bytes 32-123, checksum 124-127.
+constexpr std::uint8_t kMagic[4] = {'K', 'S', 'P', '1'};
+constexpr std::size_t kKeyOffset = 32;
+constexpr std::size_t kChecksumOffset = 124;
+static_assert(kKeyOffset + kBlockKeyCapacity == kChecksumOffset);
+
+void Put(std::uint8_t* out, std::uint64_t value, std::size_t bytes) {
+    for (std::size_t i = 0; i < bytes; ++i) {
+        out[i] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+}
+
+std::uint64_t Get(const std::uint8_t* in, std::size_t bytes) {
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < bytes; ++i) {
+        value |= static_cast<std::uint64_t>(in[i]) << (8 * i);
+    }
+    return value;
+}
+
+std::uint32_t Checksum(const std::uint8_t* block) {
+    std::uint32_t hash = 2166136261U;  // FNV-1a
+    for (std::size_t i = 0; i < kChecksumOffset; ++i) {
+        hash = (hash ^ block[i]) * 16777619U;
+    }
+    return hash;
+}
+
+}  // namespace
+
+void EncodeCursor(const Cursor& cursor, std::uint8_t* block) {
+    std::memset(block, 0, kPositionBlockSize);
+    std::memcpy(block, kMagic, sizeof kMagic);
+    Put(block + 4, cursor.engineTag, 4);
+    Put(block + 8, cursor.handle, 4);
+    block[12] = static_cast<std::uint8_t>(cursor.keyNumber);
+    block[13] = static_cast<std::uint8_t>(cursor.state);
+    const std::size_t keyLength = std::min(cursor.key.size(), kBlockKeyCapacity);
+    block[14] = static_cast<std::uint8_t>(keyLength);
+    block[15] = (cursor.keyCut || cursor.key.size() > kBlockKeyCapacity) ? 1 : 0;
+    Put(block + 16, static_cast<std::uint64_t>(cursor.recordId), 8);
+    Put(block + 24, static_cast<std::uint64_t>(cursor.sequence), 8);
+    std::memcpy(block + kKeyOffset, cursor.key.data(), keyLength);
+    Put(block + kChecksumOffset, Checksum(block), 4);
+}
+
+std::optional<Cursor> DecodeCursor(const std::uint8_t* block) {
+    if (block == nullptr || std::memcmp(block, kMagic, sizeof kMagic) != 0 ||
+        Get(block + kChecksumOffset, 4) != Checksum(block)) {
+        return std::nullopt;
+    }
+    Cursor cursor;
+    cursor.engineTag = static_cast<std::uint32_t>(Get(block + 4, 4));
+    cursor.handle = static_cast<std::uint32_t>(Get(block + 8, 4));
+    cursor.keyNumber = static_cast<std::int8_t>(block[12]);
+    const std::uint8_t state = block[13];
+    const std::size_t keyLength = block[14];
+    if (state > static_cast<std::uint8_t>(CursorState::kAfterDelete) ||
+        keyLength > kBlockKeyCapacity || block[15] > 1) {
+        return std::nullopt;
+    }
+    cursor.state = static_cast<CursorState>(state);
+    cursor.keyCut = block[15] == 1;
+    cursor.recordId = static_cast<std::int64_t>(Get(block + 16, 8));
+    cursor.sequence = static_cast<std::int64_t>(Get(block + 24, 8));
+    cursor.key.assign(reinterpret_cast<const char*>(block + kKeyOffset), keyLength);
+    return cursor;
+}
+
+}  // namespace ks::engine

@@ -1,0 +1,583 @@
+#include "engine/record_engine.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <random>
+#include <set>
+#include <string_view>
+#include <system_error>
+
+#include "engine/btr_codes.h"
+#include "engine/file_spec.h"
+#include "engine/key_bytes.h"
+#include "engine/status_map.h"
+#include "platform/native_path.h"
+
+namespace ks::engine {
+namespace fs = std::filesystem;
+
+namespace {
+
+// The path in a key buffer: up to the first byte 0 (or the key length), trailing blanks off.
+std::string PathOfKeyBuffer(const std::uint8_t* key, std::uint8_t keyLength) {
+    const std::size_t limit = keyLength == 0 ? kKeyBufferSize : keyLength;
+    std::size_t end = 0;
+    while (end < limit && key[end] != 0) {
+        ++end;
+    }
+    while (end > 0 && key[end - 1] == ' ') {
+        --end;
+    }
+    return {reinterpret_cast<const char*>(key), end};
+}
+
+bool ValidOpenMode(std::int8_t mode) {
+    return mode <= 0 && mode >= -4;
+}
+
+}  // namespace
+
+RecordEngine::RecordEngine(EngineOptions options)
+    : m_options(std::move(options)), m_tag(std::random_device{}()) {}
+
+RecordEngine::~RecordEngine() {
+    Stop();
+}
+
+std::int16_t RecordEngine::Call(std::uint16_t operation, std::uint8_t* positionBlock,
+                                void* dataBuffer, std::uint32_t& dataLength, void* keyBuffer,
+                                std::uint8_t keyLength, std::int8_t keyNumber) {
+    Request request{operation,
+                    positionBlock,
+                    static_cast<std::uint8_t*>(dataBuffer),
+                    dataLength,
+                    static_cast<std::uint8_t*>(keyBuffer),
+                    keyLength,
+                    keyNumber};
+    const std::uint32_t lengthIn = dataLength;
+    std::int16_t result = status::kIoError;
+    try {
+        result = Dispatch(request);
+    } catch (const SqliteError& error) {
+        result = StatusOfSqlite(error.Code());
+    } catch (const fs::filesystem_error& error) {
+        result = StatusOfSystemError(error.code());
+    } catch (const std::system_error& error) {
+        result = StatusOfSystemError(error.code());
+    } catch (...) {
+        result = status::kIoError;
+    }
+    if (result != status::kSuccess) {
+        dataLength = lengthIn;
+    }
+    return result;
+}
+
+std::int16_t RecordEngine::Dispatch(Request& request) {
+    switch (request.operation) {
+        case op::kOpen:
+            return Open(request);
+        case op::kClose:
+            return Close(request);
+        case op::kInsert:
+            return Insert(request);
+        case op::kUpdate:
+            return Update(request);
+        case op::kDelete:
+            return Delete(request);
+        case op::kGetEqual:
+        case op::kGetGreater:
+        case op::kGetGreaterOrEqual:
+        case op::kGetLessThan:
+        case op::kGetLessOrEqual:
+            return GetByKey(request);
+        case op::kGetNext:
+        case op::kGetPrevious:
+            return GetNextOrPrevious(request);
+        case op::kGetFirst:
+        case op::kGetLast:
+            return GetEnd(request);
+        case op::kCreate:
+            return Create(request);
+        case op::kStat:
+            return Stat(request);
+        case op::kBeginTransaction:
+        case op::kBeginConcurrentTransaction:
+            return BeginTransaction();
+        case op::kEndTransaction:
+            return EndTransaction();
+        case op::kAbortTransaction:
+            return AbortTransaction();
+        case op::kStop:
+            return Stop();
+        default:
+            return status::kInvalidOperation;
+    }
+}
+
+std::shared_ptr<TableFile> RecordEngine::FindOpenFile(const fs::path& path) const {
+    for (const auto& [id, handle] : m_handles) {
+        if (handle.file->Path() == path) {
+            return handle.file;
+        }
+    }
+    for (const auto& file : m_transactionFiles) {
+        if (file->Path() == path) {
+            return file;
+        }
+    }
+    return nullptr;
+}
+
+TableOpenOptions RecordEngine::TableOptions() const {
+    TableOpenOptions options;
+    options.busyTimeoutMs = m_options.busyTimeoutMs;
+    options.vfs = m_options.vfs;
+    options.waitForDisk = m_options.waitForDisk;
+    return options;
+}
+
+std::vector<TableFile*> RecordEngine::OpenFiles() const {
+    std::vector<TableFile*> files;
+    for (const auto& [id, handle] : m_handles) {
+        if (std::find(files.begin(), files.end(), handle.file.get()) == files.end()) {
+            files.push_back(handle.file.get());
+        }
+    }
+    return files;
+}
+
+std::int16_t RecordEngine::Resolve(const Request& request, Cursor& cursor, Handle*& handle) {
+    const auto decoded = DecodeCursor(request.block);
+    if (!decoded || decoded->engineTag != m_tag) {
+        return status::kFileNotOpen;
+    }
+    const auto it = m_handles.find(decoded->handle);
+    if (it == m_handles.end()) {
+        return status::kFileNotOpen;
+    }
+    if (decoded->keyNumber >= 0 &&
+        static_cast<std::size_t>(decoded->keyNumber) >= it->second.file->Spec().keys.size()) {
+        return status::kFileNotOpen;
+    }
+    cursor = *decoded;
+    handle = &it->second;
+    return status::kSuccess;
+}
+
+std::int16_t RecordEngine::Open(Request& request) {
+    if (request.key == nullptr || request.block == nullptr) {
+        return status::kInvalidFileName;
+    }
+    if (!ValidOpenMode(request.keyNumber)) {
+        return status::kInvalidOperation;
+    }
+    const std::string name = PathOfKeyBuffer(request.key, request.keyLength);
+    if (name.empty()) {
+        return status::kInvalidFileName;
+    }
+    const fs::path native = NativePath(name);
+    std::error_code error;
+    const auto type = fs::status(native, error).type();
+    if (type == fs::file_type::not_found) {
+        return status::kFileNotFound;
+    }
+    if (type == fs::file_type::directory) {
+        return status::kInvalidFileName;
+    }
+    if (type != fs::file_type::regular) {
+        return error ? StatusOfSystemError(error) : status::kNotATableFile;
+    }
+    const fs::path path = fs::canonical(native);
+    std::shared_ptr<TableFile> file = FindOpenFile(path);
+    if (!file) {
+        std::unique_ptr<TableFile> opened;
+        TableOpenOptions options = TableOptions();
+        options.exclusive = request.keyNumber == open_mode::kExclusive;
+        const std::int16_t result = TableFile::Open(path, options, opened);
+        if (result != status::kSuccess) {
+            return result;
+        }
+        file = std::move(opened);
+        if (m_inTransaction) {
+            file->BeginTransaction();
+            m_transactionFiles.push_back(file);
+        }
+    }
+    const std::uint32_t id = m_nextHandle++;
+    if (m_nextHandle == 0) {
+        m_nextHandle = 1;
+    }
+    m_handles[id] = Handle{file, request.keyNumber == open_mode::kReadOnly};
+    Cursor cursor;
+    cursor.engineTag = m_tag;
+    cursor.handle = id;
+    EncodeCursor(cursor, request.block);
+    return status::kSuccess;
+}
+
+std::int16_t RecordEngine::Close(Request& request) {
+    Cursor cursor;
+    Handle* handle = nullptr;
+    if (const auto result = Resolve(request, cursor, handle); result != status::kSuccess) {
+        return result;
+    }
+    m_handles.erase(cursor.handle);
+    return status::kSuccess;
+}
+
+std::int16_t RecordEngine::Create(Request& request) {
+    if (request.key == nullptr) {
+        return status::kInvalidFileName;
+    }
+    const std::string name = PathOfKeyBuffer(request.key, request.keyLength);
+    if (name.empty() || name.back() == '/') {
+        return status::kInvalidFileName;
+    }
+    FileSpec spec;
+    if (const auto result = ParseFileSpec(request.data, request.dataLength, spec);
+        result != status::kSuccess) {
+        return result;
+    }
+    const fs::path native = NativePath(name);
+    std::error_code error;
+    const auto type = fs::status(native, error).type();
+    if (type == fs::file_type::directory) {
+        return status::kInvalidFileName;
+    }
+    if (type != fs::file_type::not_found) {
+        if (request.keyNumber == -1) {
+            return status::kFileExists;
+        }
+        if (FindOpenFile(fs::canonical(native))) {
+            return status::kFileLocked;
+        }
+    }
+    const fs::path folder = native.has_parent_path() ? native.parent_path() : fs::path(".");
+    if (!fs::is_directory(folder, error)) {
+        return status::kFileNotFound;
+    }
+    TableFile::Create(native, spec, TableOptions());
+    return status::kSuccess;
+}
+
+std::int16_t RecordEngine::Stat(Request& request) {
+    Cursor cursor;
+    Handle* handle = nullptr;
+    if (const auto result = Resolve(request, cursor, handle); result != status::kSuccess) {
+        return result;
+    }
+    const std::string buffer = EncodeFileSpec(handle->file->Spec(), handle->file->RecordCount());
+    if (request.data == nullptr || request.dataLength < buffer.size()) {
+        return status::kDataBufferTooShort;
+    }
+    std::memcpy(request.data, buffer.data(), buffer.size());
+    request.dataLength = static_cast<std::uint32_t>(buffer.size());
+    return status::kSuccess;
+}
+
+void RecordEngine::PositionOn(Request& request, Cursor& cursor, std::size_t keyNumber,
+                              const FoundRecord& found) {
+    const KeyDef& key = m_handles.at(cursor.handle).file->Spec().keys[keyNumber];
+    const std::string keyBytes = KeyOfRecord(key, found.data);
+    std::memcpy(request.key, keyBytes.data(), keyBytes.size());
+    cursor.keyNumber = static_cast<std::int8_t>(keyNumber);
+    cursor.state = CursorState::kOnRecord;
+    cursor.recordId = found.id;
+    cursor.sequence = found.sequence;
+    cursor.keyCut = found.indexKey.size() > kBlockKeyCapacity;
+    cursor.key = found.indexKey.substr(0, kBlockKeyCapacity);
+    EncodeCursor(cursor, request.block);
+}
+
+std::int16_t RecordEngine::ReturnRecord(Request& request, Cursor& cursor, const Handle& handle,
+                                        std::size_t keyNumber, const FoundRecord& found) {
+    (void)handle;
+    if (request.data == nullptr || request.dataLength < found.data.size()) {
+        return status::kDataBufferTooShort;
+    }
+    std::memcpy(request.data, found.data.data(), found.data.size());
+    request.dataLength = static_cast<std::uint32_t>(found.data.size());
+    PositionOn(request, cursor, keyNumber, found);
+    return status::kSuccess;
+}
+
+namespace {
+
+// The key number of a call, or -1 when the file has no such key.
+int KeyIndex(const TableFile& file, std::int8_t keyNumber) {
+    if (keyNumber < 0 || static_cast<std::size_t>(keyNumber) >= file.Spec().keys.size()) {
+        return -1;
+    }
+    return keyNumber;
+}
+
+}  // namespace
+
+std::int16_t RecordEngine::Insert(Request& request) {
+    Cursor cursor;
+    Handle* handle = nullptr;
+    if (const auto result = Resolve(request, cursor, handle); result != status::kSuccess) {
+        return result;
+    }
+    TableFile& file = *handle->file;
+    if (handle->readOnly || file.ReadOnly()) {
+        return status::kAccessDenied;
+    }
+    if (request.data == nullptr || request.dataLength != file.Spec().recordLength) {
+        return status::kDataBufferTooShort;
+    }
+    const int keyIndex = KeyIndex(file, request.keyNumber);
+    if (keyIndex < 0) {
+        return status::kInvalidKeyNumber;
+    }
+    const auto k = static_cast<std::size_t>(keyIndex);
+    if (request.key == nullptr || request.keyLength < file.Spec().keys[k].Length()) {
+        return status::kKeyBufferTooShort;
+    }
+    const std::string record(reinterpret_cast<const char*>(request.data), request.dataLength);
+    std::int64_t id = 0;
+    if (const auto result = file.Insert(record, id); result != status::kSuccess) {
+        return result;
+    }
+    const KeyDef& key = file.Spec().keys[k];
+    FoundRecord found{id, key.Duplicates() ? id : 0, FoldKey(key, KeyOfRecord(key, record)),
+                      record};
+    PositionOn(request, cursor, k, found);
+    return status::kSuccess;
+}
+
+std::int16_t RecordEngine::Update(Request& request) {
+    Cursor cursor;
+    Handle* handle = nullptr;
+    if (const auto result = Resolve(request, cursor, handle); result != status::kSuccess) {
+        return result;
+    }
+    TableFile& file = *handle->file;
+    if (handle->readOnly || file.ReadOnly()) {
+        return status::kAccessDenied;
+    }
+    if (request.data == nullptr || request.dataLength != file.Spec().recordLength) {
+        return status::kDataBufferTooShort;
+    }
+    const int keyIndex = KeyIndex(file, request.keyNumber);
+    if (keyIndex < 0) {
+        return status::kInvalidKeyNumber;
+    }
+    const auto k = static_cast<std::size_t>(keyIndex);
+    if (request.key == nullptr || request.keyLength < file.Spec().keys[k].Length()) {
+        return status::kKeyBufferTooShort;
+    }
+    if (cursor.state != CursorState::kOnRecord) {
+        return status::kInvalidPositioning;
+    }
+    const std::string record(reinterpret_cast<const char*>(request.data), request.dataLength);
+    bool found = false;
+    if (const auto result = file.Update(cursor.recordId, record, found);
+        result != status::kSuccess) {
+        return result;
+    }
+    if (!found) {
+        return status::kInvalidPositioning;
+    }
+    const auto updated = file.ReadById(k, cursor.recordId);
+    if (updated) {
+        PositionOn(request, cursor, k, *updated);
+    }
+    return status::kSuccess;
+}
+
+std::int16_t RecordEngine::Delete(Request& request) {
+    Cursor cursor;
+    Handle* handle = nullptr;
+    if (const auto result = Resolve(request, cursor, handle); result != status::kSuccess) {
+        return result;
+    }
+    TableFile& file = *handle->file;
+    if (handle->readOnly || file.ReadOnly()) {
+        return status::kAccessDenied;
+    }
+    if (cursor.state != CursorState::kOnRecord) {
+        return status::kInvalidPositioning;
+    }
+    if (!file.Delete(cursor.recordId)) {
+        return status::kInvalidPositioning;
+    }
+    // The block keeps the key and sequence: the next read continues from the gap.
+    cursor.state = CursorState::kAfterDelete;
+    EncodeCursor(cursor, request.block);
+    return status::kSuccess;
+}
+
+std::int16_t RecordEngine::GetByKey(Request& request) {
+    Cursor cursor;
+    Handle* handle = nullptr;
+    if (const auto result = Resolve(request, cursor, handle); result != status::kSuccess) {
+        return result;
+    }
+    TableFile& file = *handle->file;
+    const int keyIndex = KeyIndex(file, request.keyNumber);
+    if (keyIndex < 0) {
+        return status::kInvalidKeyNumber;
+    }
+    const auto k = static_cast<std::size_t>(keyIndex);
+    const KeyDef& key = file.Spec().keys[k];
+    if (request.key == nullptr || request.keyLength < key.Length()) {
+        return status::kKeyBufferTooShort;
+    }
+    const std::string wanted =
+        FoldKey(key, std::string_view(reinterpret_cast<const char*>(request.key), key.Length()));
+    Seek seek = Seek::kGreaterOrEqual;
+    switch (request.operation) {
+        case op::kGetGreater:
+            seek = Seek::kGreater;
+            break;
+        case op::kGetLessThan:
+            seek = Seek::kLess;
+            break;
+        case op::kGetLessOrEqual:
+            seek = Seek::kLessOrEqual;
+            break;
+        default:
+            break;
+    }
+    const auto found = file.Find(k, seek, wanted, 0);
+    if (request.operation == op::kGetEqual) {
+        if (!found || found->indexKey != wanted) {
+            return status::kKeyNotFound;
+        }
+    } else if (!found) {
+        return status::kEndOfFile;
+    }
+    return ReturnRecord(request, cursor, *handle, k, *found);
+}
+
+std::int16_t RecordEngine::GetEnd(Request& request) {
+    Cursor cursor;
+    Handle* handle = nullptr;
+    if (const auto result = Resolve(request, cursor, handle); result != status::kSuccess) {
+        return result;
+    }
+    TableFile& file = *handle->file;
+    const int keyIndex = KeyIndex(file, request.keyNumber);
+    if (keyIndex < 0) {
+        return status::kInvalidKeyNumber;
+    }
+    const auto k = static_cast<std::size_t>(keyIndex);
+    if (request.key == nullptr || request.keyLength < file.Spec().keys[k].Length()) {
+        return status::kKeyBufferTooShort;
+    }
+    const auto found =
+        file.Find(k, request.operation == op::kGetFirst ? Seek::kFirst : Seek::kLast, {}, 0);
+    if (!found) {
+        return status::kEndOfFile;
+    }
+    return ReturnRecord(request, cursor, *handle, k, *found);
+}
+
+std::int16_t RecordEngine::GetNextOrPrevious(Request& request) {
+    Cursor cursor;
+    Handle* handle = nullptr;
+    if (const auto result = Resolve(request, cursor, handle); result != status::kSuccess) {
+        return result;
+    }
+    if (cursor.state == CursorState::kNone || cursor.keyNumber < 0) {
+        return status::kInvalidPositioning;
+    }
+    if (request.keyNumber != cursor.keyNumber) {
+        return status::kDifferentKeyNumber;
+    }
+    TableFile& file = *handle->file;
+    const auto k = static_cast<std::size_t>(cursor.keyNumber);
+    if (request.key == nullptr || request.keyLength < file.Spec().keys[k].Length()) {
+        return status::kKeyBufferTooShort;
+    }
+    std::string from = cursor.key;
+    if (cursor.keyCut) {
+        if (const auto current = file.ReadById(k, cursor.recordId)) {
+            from = current->indexKey;
+        } else if (const auto deleted = file.DeletedKey(cursor.recordId, k)) {
+            from = *deleted;
+        } else {
+            return status::kInvalidPositioning;
+        }
+    }
+    const auto found =
+        file.Find(k, request.operation == op::kGetNext ? Seek::kNext : Seek::kPrevious, from,
+                  cursor.sequence);
+    if (!found) {
+        return status::kEndOfFile;
+    }
+    return ReturnRecord(request, cursor, *handle, k, *found);
+}
+
+std::int16_t RecordEngine::BeginTransaction() {
+    if (m_inTransaction) {
+        return status::kTransactionActive;
+    }
+    for (TableFile* file : OpenFiles()) {
+        file->BeginTransaction();
+        m_transactionFiles.push_back(FindOpenFile(file->Path()));
+    }
+    m_inTransaction = true;
+    return status::kSuccess;
+}
+
+std::int16_t RecordEngine::EndTransaction() {
+    if (!m_inTransaction) {
+        return status::kNoTransaction;
+    }
+    // Files commit one after the other. A file whose commit must wait for another process
+    // stays in the transaction, so that the caller's retry of the end commits the rest.
+    std::int16_t result = status::kSuccess;
+    std::vector<std::shared_ptr<TableFile>> pending;
+    for (auto& file : m_transactionFiles) {
+        if (!pending.empty()) {
+            pending.push_back(file);
+            continue;
+        }
+        try {
+            file->CommitTransaction();
+        } catch (const SqliteError& error) {
+            result = StatusOfSqlite(error.Code());
+            if (result == status::kRecordLocked && file->InTransaction()) {
+                pending.push_back(file);
+            } else {
+                file->RollbackTransaction();
+            }
+        }
+    }
+    m_transactionFiles = std::move(pending);
+    m_inTransaction = !m_transactionFiles.empty();
+    return result;
+}
+
+std::int16_t RecordEngine::AbortTransaction() {
+    if (!m_inTransaction) {
+        return status::kNoTransaction;
+    }
+    std::int16_t result = status::kSuccess;
+    for (auto& file : m_transactionFiles) {
+        try {
+            file->RollbackTransaction();
+        } catch (const SqliteError& error) {
+            result = StatusOfSqlite(error.Code());
+        }
+    }
+    m_transactionFiles.clear();
+    m_inTransaction = false;
+    return result;
+}
+
+std::int16_t RecordEngine::Stop() {
+    if (m_inTransaction) {
+        AbortTransaction();
+    }
+    m_handles.clear();
+    m_transactionFiles.clear();
+    m_inTransaction = false;
+    return status::kSuccess;
+}
+
+}  // namespace ks::engine

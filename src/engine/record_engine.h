@@ -1,0 +1,91 @@
+// The record engine: the classic call over table files of our own SQLite-based format. One
+// object per program; the files it has open, their position blocks' handles and the caller's
+// transaction are its own state. See the "Record engine" section of README.md for what a
+// commit spanning several files guarantees.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/btr_call.h"
+#include "engine/position_block.h"
+#include "engine/table_file.h"
+
+namespace ks::engine {
+
+struct EngineOptions {
+    // How long a call waits for a lock held by another process before answering 84 or 85.
+    int busyTimeoutMs = 20;
+    // SQLite file layer to use (empty: the default); tests put a failing one here.
+    std::string vfs;
+    // False lets commits return before the disk has the data: for tests, which create and
+    // throw away thousands of small files. A crash may then lose or damage the last writes.
+    bool waitForDisk = true;
+};
+
+class RecordEngine final : public BtrCall {
+  public:
+    explicit RecordEngine(EngineOptions options = {});
+    ~RecordEngine() override;
+    RecordEngine(const RecordEngine&) = delete;
+    RecordEngine& operator=(const RecordEngine&) = delete;
+
+    std::int16_t Call(std::uint16_t operation, std::uint8_t* positionBlock, void* dataBuffer,
+                      std::uint32_t& dataLength, void* keyBuffer, std::uint8_t keyLength,
+                      std::int8_t keyNumber) override;
+
+  private:
+    struct Request {
+        std::uint16_t operation;
+        std::uint8_t* block;
+        std::uint8_t* data;
+        std::uint32_t& dataLength;
+        std::uint8_t* key;
+        std::uint8_t keyLength;
+        std::int8_t keyNumber;
+    };
+    struct Handle {
+        std::shared_ptr<TableFile> file;
+        bool readOnly = false;
+    };
+
+    std::int16_t Dispatch(Request& request);
+    std::int16_t Open(Request& request);
+    std::int16_t Close(Request& request);
+    std::int16_t Create(Request& request);
+    std::int16_t Stat(Request& request);
+    std::int16_t Insert(Request& request);
+    std::int16_t Update(Request& request);
+    std::int16_t Delete(Request& request);
+    std::int16_t GetByKey(Request& request);
+    std::int16_t GetEnd(Request& request);
+    std::int16_t GetNextOrPrevious(Request& request);
+    std::int16_t BeginTransaction();
+    std::int16_t EndTransaction();
+    std::int16_t AbortTransaction();
+    std::int16_t Stop();
+
+    // The handle a position block names, or 3 when the block is not one of ours.
+    std::int16_t Resolve(const Request& request, Cursor& cursor, Handle*& handle);
+    std::int16_t ReturnRecord(Request& request, Cursor& cursor, const Handle& handle,
+                              std::size_t keyNumber, const FoundRecord& found);
+    void PositionOn(Request& request, Cursor& cursor, std::size_t keyNumber,
+                    const FoundRecord& found);
+    std::shared_ptr<TableFile> FindOpenFile(const std::filesystem::path& path) const;
+    std::vector<TableFile*> OpenFiles() const;
+    TableOpenOptions TableOptions() const;
+
+    EngineOptions m_options;
+    std::uint32_t m_tag;
+    std::uint32_t m_nextHandle = 1;
+    std::map<std::uint32_t, Handle> m_handles;
+    bool m_inTransaction = false;
+    // Files taking part in the caller's transaction; kept alive until it ends, even closed.
+    std::vector<std::shared_ptr<TableFile>> m_transactionFiles;
+};
+
+}  // namespace ks::engine

@@ -1,0 +1,131 @@
+// One table file: a self-contained SQLite database holding the file's shape, its records as
+// BLOBs and, per key, the folded key bytes in an index (duplicates ordered by a sequence that
+// grows with every insert, so they keep insertion order). Statements are prepared once per
+// open file. Writes outside a user transaction are committed by a write scope, the single
+// place where grouping several operations into one commit would go.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "engine/file_spec.h"
+#include "engine/sqlite_handle.h"
+
+namespace ks::engine {
+
+struct TableOpenOptions {
+    bool exclusive = false;
+    int busyTimeoutMs = 20;
+    std::string vfs;  // empty: SQLite's default
+    bool waitForDisk = true;
+};
+
+enum class Seek {
+    kFirst,
+    kLast,
+    kGreaterOrEqual,
+    kGreater,
+    kLessOrEqual,
+    kLess,
+    kNext,
+    kPrevious,
+};
+inline constexpr std::size_t kSeekCount = 8;
+
+struct FoundRecord {
+    std::int64_t id = 0;
+    std::int64_t sequence = 0;  // 0 on keys without duplicates
+    std::string indexKey;       // folded key bytes of the key searched
+    std::string data;
+};
+
+// Application id written in every table file, so that another SQLite database is refused.
+inline constexpr std::int32_t kTableApplicationId = 0x4B534254;  // "KSBT"
+inline constexpr int kTableFormatVersion = 1;
+
+class TableFile {
+  public:
+    // Writes a new, empty table file at `path`, replacing any file there. Throws SqliteError.
+    static void Create(const std::filesystem::path& path, const FileSpec& spec,
+                       const TableOpenOptions& options);
+
+    // Opens a table file. Returns 0 and sets `out`, or the status refusing it (12, 30, 85, 2).
+    static std::int16_t Open(const std::filesystem::path& path, const TableOpenOptions& options,
+                             std::unique_ptr<TableFile>& out);
+
+    ~TableFile();
+    TableFile(const TableFile&) = delete;
+    TableFile& operator=(const TableFile&) = delete;
+
+    const FileSpec& Spec() const { return m_spec; }
+    const std::filesystem::path& Path() const { return m_path; }
+    bool ReadOnly() const;
+    sqlite3* Db() const { return m_db.Get(); }
+
+    // Reads by key: `indexKey` (folded) and `sequence` say where to start for the seeks that
+    // need them. The reads below throw SqliteError on a failure of the file.
+    std::optional<FoundRecord> Find(std::size_t keyNumber, Seek seek, std::string_view indexKey,
+                                    std::int64_t sequence);
+    std::optional<FoundRecord> ReadById(std::size_t keyNumber, std::int64_t id);
+    std::uint32_t RecordCount();
+
+    // Writes. Return 0, 5 (a key without duplicates already holds the value) or 10 (update of a
+    // key that may not change); `found` false when the record no longer exists.
+    std::int16_t Insert(std::string_view record, std::int64_t& id);
+    std::int16_t Update(std::int64_t id, std::string_view record, bool& found);
+    bool Delete(std::int64_t id);
+
+    // The folded key of a deleted record whose key was too long for a position block.
+    std::optional<std::string> DeletedKey(std::int64_t id, std::size_t keyNumber) const;
+
+    // A transaction of the caller: writes join it until it is committed or rolled back.
+    void BeginTransaction();
+    void CommitTransaction();
+    void RollbackTransaction();
+    bool InTransaction() const { return m_inTransaction; }
+
+  private:
+    class WriteScope;
+
+    TableFile(std::filesystem::path path, SqliteDb db, FileSpec spec);
+    void PrepareStatements();
+    SqliteStatement& SeekStatement(std::size_t keyNumber, Seek seek);
+    void LoadSequence();
+    void SaveSequence();
+    void BindKeys(SqliteStatement& statement, int firstIndex, const std::vector<std::string>& keys,
+                  const std::vector<std::int64_t>& sequences);
+    std::vector<std::string> IndexKeys(std::string_view record) const;
+
+    std::filesystem::path m_path;
+    SqliteDb m_db;
+    FileSpec m_spec;
+    bool m_inTransaction = false;
+    bool m_transactionLost = false;
+    bool m_sequenceLoaded = false;
+    std::int64_t m_nextSequence = 1;
+
+    SqliteStatement m_begin;
+    SqliteStatement m_beginDeferred;
+    SqliteStatement m_commit;
+    SqliteStatement m_rollback;
+    SqliteStatement m_insert;
+    SqliteStatement m_update;
+    SqliteStatement m_delete;
+    SqliteStatement m_readKeys;
+    SqliteStatement m_count;
+    SqliteStatement m_loadSequence;
+    SqliteStatement m_saveSequence;
+    std::vector<std::array<SqliteStatement, kSeekCount>> m_seek;
+    std::vector<SqliteStatement> m_byId;
+    std::map<std::pair<std::int64_t, std::size_t>, std::string> m_deletedLongKeys;
+};
+
+}  // namespace ks::engine
