@@ -292,7 +292,9 @@ std::int32_t FileOps::TailleDuFichier(std::string_view file) {
     std::int32_t size = -1;
     m_errors.Guard(kTailleDuFichier, [&] {
         const std::uint64_t start = m_ticks();
-        const FileDescriptor fd(open(NativePath(file).c_str(), O_RDONLY | O_CLOEXEC));
+        // Non-blocking, so that a named pipe given as a file answers at once instead of
+        // waiting for a writer; regular files are not affected.
+        const FileDescriptor fd(open(NativePath(file).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
         if (fd.Get() < 0) {
             ThrowOpenFailure(errno);
         }

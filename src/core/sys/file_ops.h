@@ -39,7 +39,7 @@ class FileOps {
     bool File_Exist(std::string_view file, std::string_view caller, bool checkSize = false);
 
     // Copies source over target (replacing it) and traces the outcome; true on success.
-    // `owner` is the window of the original shell dialogs, unused here.
+    // `owner` would parent a progress or error dialog; copies here show none.
     bool File_Copy(std::string_view source, std::string_view target, std::int32_t flags = 0,
                    std::intptr_t owner = 0);
 

@@ -1,9 +1,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <tuple>
 
 #include "file_ops_fixture.h"
+#include "platform/cp1252.h"
 
 namespace ks::test {
 namespace {
@@ -215,6 +217,29 @@ TEST_F(FileOpsTest, FileCopyAlwaysAsksForNoConfirmation) {
     ops.File_Copy(source, At("t.bt6"));
     ops.File_Copy(source, At("t.bt6"), 16);
     EXPECT_THAT(flagsSeen, ElementsAre(16, 16));
+}
+
+}  // namespace
+}  // namespace ks::test
+
+namespace ks::test {
+namespace {
+
+TEST_F(FileOpsTest, FileCopyHandlesWindows1252Names) {
+    dir.Write("Été.bt6", "accent");  // UTF-8 on disk
+    EXPECT_TRUE(ops.File_Copy(At("ÉTÉ.bt6"_cp), At("Copie é.bt6"_cp)));
+    EXPECT_EQ(TempDir::Read(dir.Path() / "Copie é.bt6"), "accent");
+    EXPECT_TRUE(ops.File_Delete(At("copie É.BT6"_cp), "t"));
+    EXPECT_THAT(Entries(), ::testing::ElementsAre("Été.bt6"));
+}
+
+TEST_F(FileOpsTest, ANamedPipeIsAnEmptyFileNotAWait) {
+    ASSERT_EQ(mkfifo((dir.Path() / "pipe.bt6").c_str(), 0644), 0);
+    EXPECT_EQ(ops.TailleDuFichier(At("pipe.bt6")), 0);
+    EXPECT_FALSE(ops.File_Exist(At("pipe.bt6"), "t", true));
+    EXPECT_FALSE(ops.File_Copy(At("pipe.bt6"), At("t.bt6")));
+    EXPECT_THAT(trace.Messages(),
+                ::testing::ElementsAre("Warning: File_Copy: File not found: " + At("pipe.bt6")));
 }
 
 }  // namespace
