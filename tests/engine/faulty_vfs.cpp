@@ -1,0 +1,113 @@
+#include "faulty_vfs.h"
+
+#include <cstring>
+
+namespace ks::engine::test {
+namespace {
+
+struct FaultyFile {
+    sqlite3_file base;
+    const FaultyVfs* owner;
+    sqlite3_file* real;  // the default layer's file, placed right after this struct
+};
+
+sqlite3_file* Real(sqlite3_file* file) {
+    return reinterpret_cast<FaultyFile*>(file)->real;
+}
+
+int Close(sqlite3_file* file) {
+    sqlite3_file* real = Real(file);
+    return real->pMethods != nullptr ? real->pMethods->xClose(real) : SQLITE_OK;
+}
+int Read(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 offset) {
+    return Real(file)->pMethods->xRead(Real(file), buffer, amount, offset);
+}
+int Write(sqlite3_file* file, const void* buffer, int amount, sqlite3_int64 offset) {
+    const int failure = reinterpret_cast<FaultyFile*>(file)->owner->FailWrites();
+    if (failure != SQLITE_OK) {
+        return failure;
+    }
+    return Real(file)->pMethods->xWrite(Real(file), buffer, amount, offset);
+}
+int Truncate(sqlite3_file* file, sqlite3_int64 size) {
+    return Real(file)->pMethods->xTruncate(Real(file), size);
+}
+int Sync(sqlite3_file* file, int flags) {
+    return Real(file)->pMethods->xSync(Real(file), flags);
+}
+int FileSize(sqlite3_file* file, sqlite3_int64* size) {
+    return Real(file)->pMethods->xFileSize(Real(file), size);
+}
+int Lock(sqlite3_file* file, int level) {
+    return Real(file)->pMethods->xLock(Real(file), level);
+}
+int Unlock(sqlite3_file* file, int level) {
+    return Real(file)->pMethods->xUnlock(Real(file), level);
+}
+int CheckReservedLock(sqlite3_file* file, int* out) {
+    return Real(file)->pMethods->xCheckReservedLock(Real(file), out);
+}
+int FileControl(sqlite3_file* file, int op, void* arg) {
+    return Real(file)->pMethods->xFileControl(Real(file), op, arg);
+}
+int SectorSize(sqlite3_file* file) {
+    return Real(file)->pMethods->xSectorSize(Real(file));
+}
+int DeviceCharacteristics(sqlite3_file* file) {
+    return Real(file)->pMethods->xDeviceCharacteristics(Real(file));
+}
+
+// Version 1: no shared memory and no memory mapping, which a rollback journal never needs.
+const sqlite3_io_methods kMethods = {1,
+                                     Close,
+                                     Read,
+                                     Write,
+                                     Truncate,
+                                     Sync,
+                                     FileSize,
+                                     Lock,
+                                     Unlock,
+                                     CheckReservedLock,
+                                     FileControl,
+                                     SectorSize,
+                                     DeviceCharacteristics,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr};
+
+int Open(sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int flags, int* outFlags) {
+    auto* owner = static_cast<const FaultyVfs*>(vfs->pAppData);
+    sqlite3_vfs* base = sqlite3_vfs_find(nullptr);
+    auto* faulty = reinterpret_cast<FaultyFile*>(file);
+    faulty->owner = owner;
+    faulty->real = reinterpret_cast<sqlite3_file*>(faulty + 1);
+    faulty->base.pMethods = nullptr;
+    const int code = base->xOpen(base, name, faulty->real, flags, outFlags);
+    if (code == SQLITE_OK) {
+        faulty->base.pMethods = &kMethods;
+    }
+    return code;
+}
+
+}  // namespace
+
+FaultyVfs::FaultyVfs(std::string name) : m_name(std::move(name)) {
+    sqlite3_vfs* base = sqlite3_vfs_find(nullptr);
+    std::memcpy(&m_vfs, base, sizeof m_vfs);
+    m_vfs.iVersion = 1;
+    m_vfs.szOsFile = static_cast<int>(sizeof(FaultyFile)) + base->szOsFile;
+    m_vfs.zName = m_name.c_str();
+    m_vfs.pNext = nullptr;
+    m_vfs.pAppData = this;
+    m_vfs.xOpen = Open;
+    sqlite3_vfs_register(&m_vfs, 0);
+}
+
+FaultyVfs::~FaultyVfs() {
+    sqlite3_vfs_unregister(&m_vfs);
+}
+
+}  // namespace ks::engine::test
