@@ -6,30 +6,14 @@
 #include <random>
 #include <string>
 
+#include "support/one_line_changed.h"
+
 namespace ks {
 namespace {
 
+using test::OnlyOneLineChanged;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-
-// The part of `before` that an edit replaced must lie inside one line: everything around it,
-// line ends included, is the same bytes.
-::testing::AssertionResult OnlyOneLineChanged(const std::string& before, const std::string& after) {
-    std::size_t prefix = 0;
-    while (prefix < before.size() && prefix < after.size() && before[prefix] == after[prefix]) {
-        ++prefix;
-    }
-    std::size_t suffix = 0;
-    while (suffix < before.size() - prefix && suffix < after.size() - prefix &&
-           before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix]) {
-        ++suffix;
-    }
-    const std::string removed = before.substr(prefix, before.size() - prefix - suffix);
-    if (removed.find('\n') != std::string::npos) {
-        return ::testing::AssertionFailure() << "bytes removed across lines: [" << removed << "]";
-    }
-    return ::testing::AssertionSuccess();
-}
 
 // --- reading values ----------------------------------------------------------------------
 
