@@ -1,0 +1,275 @@
+#include "core/db/btrieve_layer.h"
+
+#include <algorithm>
+
+#include "core/db/btrieve_report.h"
+#include "core/db/db_state.h"
+#include "core/db/key_buffer.h"
+#include "core/db/read_normalisation.h"
+#include "core/log/error_handler.h"
+#include "core/log/trace_sink.h"
+#include "core/log/trace_state.h"
+#include "core/ports/clock.h"
+#include "core/ports/dialogs.h"
+#include "core/sys/text_helpers.h"
+#include "engine/btr_call.h"
+#include "engine/btr_codes.h"
+#include "platform/cp1252.h"
+
+namespace ks {
+namespace {
+
+namespace op = engine::op;
+namespace st = engine::status;
+
+constexpr std::string_view kPlace = "Lib_Data_Pervasive:BTRieve";
+constexpr std::size_t kEmptyKeyBlanks = 100;
+// Statuses the layer gives its own meaning: a call on a file that is not open, and the
+// variable-page conflict that an update of the music schedule may meet.
+constexpr std::int16_t kStatusNotOpen = 20;
+constexpr std::int16_t kStatusPageConflict = 54;
+
+bool IsBlank(std::string_view text) {
+    return text.find_first_not_of(' ') == std::string_view::npos;
+}
+
+bool IsLockStatus(std::int16_t status) {
+    switch (status) {
+        case 36:
+        case 37:
+        case 38:
+        case 39:
+        case 81:
+        case 83:
+        case 84:
+        case 85:
+        case 92:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool IsTransactionControl(std::int16_t operation) {
+    return operation == op::kBeginTransaction || operation == op::kEndTransaction ||
+           operation == op::kAbortTransaction || operation == op::kBeginConcurrentTransaction;
+}
+
+std::string TwoDigits(std::int32_t value) {
+    return N2S(value, 2, 0, "0");
+}
+
+}  // namespace
+
+BtrieveLayer::BtrieveLayer(DbState& db, engine::BtrCall& engine, BtrieveReport& report,
+                           Clock& clock, TraceSink& trace, Dialogs& dialogs, ErrorHandler& errors,
+                           const TraceState& traceState)
+    : m_db(db),
+      m_engine(engine),
+      m_report(report),
+      m_clock(clock),
+      m_trace(trace),
+      m_dialogs(dialogs),
+      m_errors(errors),
+      m_traceState(traceState) {}
+
+void BtrieveLayer::BTRieve(std::int16_t base, std::int16_t operation, std::string& key,
+                           std::int16_t keyNumber, std::int16_t file, std::int32_t station,
+                           std::string_view caller) {
+    // Events run while a report's dialog is shown may make calls of their own: this call's
+    // state stays local.
+    bool engineCalled = false;
+    const bool done = m_errors.Guard(kPlace, [&] {
+        if ((operation == op::kEndTransaction || operation == op::kAbortTransaction) &&
+            !m_db.TransactionEnCours) {
+            return;
+        }
+        if (operation == op::kGetLessThan || operation == op::kGetLessOrEqual) {
+            std::replace(key.begin(), key.end(), '\xFF', 'z');
+        }
+        if (station < 1) {
+            station = 1;
+        }
+        if (!IsBlank(caller)) {
+            m_db.AddHistory(
+                base, "File:" + TwoDigits(file) + " Station:" + std::to_string(station) +
+                          " OP:" + TwoDigits(operation) + " K:" + TwoDigits(keyNumber) + " [" +
+                          ClearChaine(key, &m_errors) + "]" + " [" + std::string(caller) + "]");
+        }
+        BTrieveTestCle(operation, key, keyNumber, file, caller);
+        if (station > kStationCount) {
+            Warn("N° station hors limite: "_cp + std::to_string(station) +
+                 "\r\n\r\nSub: " + std::string(caller) + ":" + std::string(kPlace));
+            m_db.StatutBTR = operation == op::kGetEqual ? st::kKeyNotFound : st::kEndOfFile;
+        } else if (!m_db.FichierOuvertBTR(base, station, file)) {
+            FileNotOpen(base, file, station, key, caller);
+            return;
+        } else {
+            CallLoop(base, operation, key, keyNumber, file, station, engineCalled);
+            m_db.MarkHistoryStatus(base, m_db.StatutBTR);
+        }
+        if (operation < 0 || operation > op::kDelete) {
+            NormaliseRead(file, m_db.Records);
+        }
+    });
+    // A call that failed before the engine answered must not look like a success.
+    if (!done && !engineCalled) {
+        m_db.StatutBTR = st::kInvalidOperation;
+    }
+}
+
+void BtrieveLayer::CallLoop(std::int16_t base, std::int16_t operation, std::string& key,
+                            std::int16_t keyNumber, std::int16_t file, std::int32_t station,
+                            bool& engineCalled) {
+    PositionBlock& position = m_db.PositionBTR(base, station, file);
+    std::uint16_t& length = m_db.Longueur(file);
+    const auto report = [&] { m_report.ErreurBTrieve(base, file, key, kPlace); };
+    int retries = 0;
+    int keyChanged = 0;
+    for (;;) {
+        if (key.empty()) {
+            key.assign(kEmptyKeyBlanks, ' ');
+        }
+        std::uint32_t dataLength = length;
+        m_db.StatutBTR = BTRieve_Reel(file, operation, position, dataLength, key, keyNumber);
+        engineCalled = true;
+        length = static_cast<std::uint16_t>(dataLength);
+        const std::int16_t status = m_db.StatutBTR;
+
+        if (status == st::kSuccess) {
+            if (operation == op::kBeginTransaction ||
+                operation == op::kBeginConcurrentTransaction) {
+                m_db.TransactionEnCours = true;
+            } else if (operation == op::kEndTransaction || operation == op::kAbortTransaction) {
+                m_db.TransactionEnCours = false;
+            }
+            return;
+        }
+        if (status == st::kDifferentKeyNumber) {
+            if ((operation == op::kUpdate && file == 35) ||
+                ((operation == op::kGetNext || operation == op::kGetPrevious) && file == 34)) {
+                return;
+            }
+            if ((operation == op::kGetNext || operation == op::kGetPrevious) &&
+                GetEqualOnCopy(file, position, key, keyNumber) == st::kSuccess) {
+                return;
+            }
+            report();
+            if (++keyChanged >= kKeyChangedAttempts) {
+                return;
+            }
+            continue;
+        }
+        if (IsLockStatus(status)) {
+            ++retries;
+            if (retries > kConflictRetries) {
+                report();
+            }
+            if (retries >= kLockAttempts) {
+                return;
+            }
+            m_clock.Sleep(kLockWaitMs);
+            continue;
+        }
+        if (status == st::kConflict) {
+            // After ten retries the conflict is given up and reported: it stays a failure.
+            if (++retries > kConflictRetries) {
+                report();
+                return;
+            }
+            m_clock.Sleep(kConflictWaitMs);
+            if (operation == op::kUpdate || operation == op::kDelete) {
+                GetEqualOnCopy(file, position, key, keyNumber);
+            }
+            continue;
+        }
+        if (status == kStatusPageConflict) {
+            if (operation == op::kUpdate && file == 35) {
+                m_db.StatutBTR = st::kSuccess;
+            } else {
+                report();
+            }
+            return;
+        }
+        const bool silent = (operation == op::kInsert || operation == op::kUpdate)
+                                ? status == st::kDuplicateKey
+                                : status == st::kKeyNotFound || status == st::kDuplicateKey ||
+                                      status == st::kEndOfFile;
+        if (!silent) {
+            report();
+        }
+        return;
+    }
+}
+
+std::int16_t BtrieveLayer::GetEqualOnCopy(std::int16_t file, const PositionBlock& position,
+                                          const std::string& key, std::int16_t keyNumber) {
+    PositionBlock copy = position;
+    std::uint32_t dataLength = m_db.Longueur(file);
+    std::string keyCopy = key;
+    return BTRieve_Reel(file, op::kGetEqual, copy, dataLength, keyCopy, keyNumber);
+}
+
+std::int16_t BtrieveLayer::BTRieve_Reel(std::int16_t file, std::int16_t operation,
+                                        PositionBlock& position, std::uint32_t& dataLength,
+                                        std::string& key, std::int16_t keyNumber) {
+    RecordBuffer* record = m_db.Records.Find(file);
+    if (record == nullptr) {
+        return 0;
+    }
+    if (operation == op::kInsert || operation == op::kUpdate) {
+        record->ZeroUnownedBytes();
+    }
+    KeyBuffer keyBuffer(key);
+    // Never let the engine write past the record buffer, whatever length was left over.
+    const auto capacity = static_cast<std::uint32_t>(record->Size());
+    std::uint32_t length = std::min(dataLength, capacity);
+    const std::int16_t status =
+        m_engine.Call(static_cast<std::uint16_t>(operation), position.data(), record->Data(),
+                      length, keyBuffer.Data(), static_cast<std::uint8_t>(engine::kKeyBufferSize),
+                      static_cast<std::int8_t>(keyNumber));
+    dataLength = std::min(length, capacity);
+    keyBuffer.CopyBack(key);
+    return status;
+}
+
+void BtrieveLayer::BTrieveTestCle(std::int16_t operation, std::string_view key,
+                                  std::int16_t keyNumber, std::int16_t file,
+                                  std::string_view caller) {
+    if (m_traceState.ApplicationEnFermeture || IsTransactionControl(operation)) {
+        return;
+    }
+    const std::int32_t minimum = LongueurMinimaleCle(m_db.CatalogueBTR, file, keyNumber);
+    if (minimum < 0 || static_cast<std::int32_t>(key.size()) >= minimum) {
+        return;
+    }
+    m_trace.TraceLog(-1, -1, -1,
+                     "Err: Key too short: NoFile: " + std::to_string(file) + " Key: " +
+                         std::to_string(keyNumber) + " Lng: " + std::to_string(key.size()) +
+                         " OP: " + std::to_string(operation) + "\nKey:" + std::string(key) +
+                         " Sub: " + std::string(caller),
+                     true);
+}
+
+void BtrieveLayer::Warn(const std::string& text) {
+    m_dialogs.MessageBox(MsgIcon::Warning, MsgButtons::Ok, m_caption, text);
+}
+
+void BtrieveLayer::FileNotOpen(std::int16_t base, std::int16_t file, std::int32_t station,
+                               const std::string& key, std::string_view caller) {
+    Warn("Fichier " + std::to_string(file) +
+         " non ouvert\r\n\r\nStation: " + std::to_string(station) +
+         "\r\n\r\nSub: " + std::string(caller) + ":" + std::string(kPlace));
+    m_db.StatutBTR = kStatusNotOpen;
+    m_report.ErreurBTrieve(base, file, key, kPlace);
+    m_trace.TraceLog(base, file, -1,
+                     "Err: File " + std::to_string(file) +
+                         " not open (Station: " + std::to_string(station) +
+                         ") |Sub: " + std::string(caller) + " |The program stops",
+                     true);
+    if (m_fatal) {
+        m_fatal();
+    }
+}
+
+}  // namespace ks

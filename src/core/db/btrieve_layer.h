@@ -1,0 +1,91 @@
+// The one door of the loader to the record engine: BTRieve sends an operation for one table
+// file of one station's database and applies the status policy (which statuses come back
+// silently, which are waited out and re-issued, which are reported); BTRieve_Reel makes the
+// raw engine call with the file's record buffer; BTrieveTestCle traces keys that are too
+// short. The status is left in DbState::StatutBTR, which callers test after every call.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "core/db/db_limits.h"
+
+namespace ks {
+
+namespace engine {
+class BtrCall;
+}
+class BtrieveReport;
+class Clock;
+class DbState;
+class Dialogs;
+class ErrorHandler;
+class TraceSink;
+struct TraceState;
+
+class BtrieveLayer {
+  public:
+    // A call re-issued for a lock status stops after this many attempts (the last ones are
+    // reported); one that keeps answering "key number changed" after this many.
+    static constexpr int kLockAttempts = 60;
+    static constexpr int kKeyChangedAttempts = 3;
+    // Record conflicts are retried this many times before the call gives up, reported.
+    static constexpr int kConflictRetries = 10;
+    static constexpr int kLockWaitMs = 1000;
+    static constexpr int kConflictWaitMs = 500;
+
+    BtrieveLayer(DbState& db, engine::BtrCall& engine, BtrieveReport& report, Clock& clock,
+                 TraceSink& trace, Dialogs& dialogs, ErrorHandler& errors,
+                 const TraceState& traceState);
+
+    // The main window's caption, the title of the warning boxes.
+    void SetCaption(std::string caption) { m_caption = std::move(caption); }
+    // Asked to stop the program after a call on a file that is not open; the desktop program
+    // quits its event loop. The call itself returns with status 20.
+    void SetFatalHook(std::function<void()> fatal) { m_fatal = std::move(fatal); }
+
+    // Sends `operation` on `file` of `station` in slot `base` with the key buffer `key` (in and
+    // out) and `keyNumber`; the file's record buffer is read or sent. `caller` names the call
+    // site in the history and the warnings. The result is left in StatutBTR.
+    void BTRieve(std::int16_t base, std::int16_t operation, std::string& key,
+                 std::int16_t keyNumber, std::int16_t file, std::int32_t station,
+                 std::string_view caller);
+
+    // One engine call with the record buffer of `file`: unowned bytes zeroed for an insert or
+    // update, key length 255. A file without a record buffer makes no call and yields 0.
+    std::int16_t BTRieve_Reel(std::int16_t file, std::int16_t operation, PositionBlock& position,
+                              std::uint32_t& dataLength, std::string& key, std::int16_t keyNumber);
+
+    // Traces a key shorter than the catalogue's minimum for (file, key number); the call goes
+    // ahead anyway.
+    void BTrieveTestCle(std::int16_t operation, std::string_view key, std::int16_t keyNumber,
+                        std::int16_t file, std::string_view caller);
+
+  private:
+    void CallLoop(std::int16_t base, std::int16_t operation, std::string& key,
+                  std::int16_t keyNumber, std::int16_t file, std::int32_t station,
+                  bool& engineCalled);
+    // A get equal on copies of the position block, data length and key, whose status does
+    // not reach StatutBTR.
+    std::int16_t GetEqualOnCopy(std::int16_t file, const PositionBlock& position,
+                                const std::string& key, std::int16_t keyNumber);
+    void Warn(const std::string& text);
+    void FileNotOpen(std::int16_t base, std::int16_t file, std::int32_t station,
+                     const std::string& key, std::string_view caller);
+
+    DbState& m_db;
+    engine::BtrCall& m_engine;
+    BtrieveReport& m_report;
+    Clock& m_clock;
+    TraceSink& m_trace;
+    Dialogs& m_dialogs;
+    ErrorHandler& m_errors;
+    const TraceState& m_traceState;
+    std::string m_caption;
+    std::function<void()> m_fatal;
+};
+
+}  // namespace ks
