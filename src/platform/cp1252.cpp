@@ -56,13 +56,13 @@ std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& pos) {
     char32_t cp = 0;
     if ((lead & 0xE0) == 0xC0) {
         extra = 1;
-        cp = lead & 0x1Fu;
+        cp = lead & 0x1FU;
     } else if ((lead & 0xF0) == 0xE0) {
         extra = 2;
-        cp = lead & 0x0Fu;
+        cp = lead & 0x0FU;
     } else if ((lead & 0xF8) == 0xF0) {
         extra = 3;
-        cp = lead & 0x07u;
+        cp = lead & 0x07U;
     } else {
         return std::nullopt;
     }
@@ -74,7 +74,7 @@ std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& pos) {
         if ((next & 0xC0) != 0x80) {
             return std::nullopt;
         }
-        cp = (cp << 6) | (next & 0x3Fu);
+        cp = (cp << 6) | (next & 0x3FU);
         ++pos;
     }
     // An overlong form would smuggle "/" or NUL into a file name read from a listing

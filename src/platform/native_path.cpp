@@ -30,9 +30,9 @@ char UpperCp1252(char c) {
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return UpperCp1252(x) == UpperCp1252(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return UpperCp1252(x) == UpperCp1252(y);
+           });
 }
 
 namespace {
@@ -96,7 +96,7 @@ bool MatchesWildcard(std::string_view name, std::string_view pattern) {
 
 fs::path NativePath(std::string_view path) {
     const std::string utf8 = Cp1252ToUtf8(path);
-    const fs::path asWritten(utf8);
+    fs::path asWritten(utf8);  // not const: returned by move
     std::error_code error;
     if (utf8.empty() || fs::exists(fs::symlink_status(asWritten, error))) {
         return asWritten;

@@ -45,7 +45,7 @@ bool IsBlank(std::string_view text) {
 
 }  // namespace
 
-void ErrorHandler::Record(std::exception_ptr error, int line) noexcept {
+void ErrorHandler::Record(const std::exception_ptr& error, int line) noexcept {
     if (!error) {  // rethrowing a null pointer would be undefined
         return;
     }

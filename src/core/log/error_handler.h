@@ -26,7 +26,7 @@ struct ErrorRecord {
 };
 
 class ErrorHandler {
-public:
+  public:
     ErrorHandler(TraceState& state, EventPump& pump) : m_state(state), m_pump(pump) {}
 
     // The trace log and the handler need each other; the trace is attached once both exist.
@@ -40,7 +40,7 @@ public:
     void GestionDesErreurs(std::string_view caller) noexcept;
 
     // Records the exception in flight (or `error`) as the last failure at `line`.
-    void Record(std::exception_ptr error, int line) noexcept;
+    void Record(const std::exception_ptr& error, int line) noexcept;
 
     // Runs one step of a procedure. When it throws, the failure is recorded with the line of
     // the call and reported for `caller`; returns false so the procedure can take its neutral
@@ -69,7 +69,7 @@ public:
         }
     }
 
-private:
+  private:
     TraceState& m_state;
     EventPump& m_pump;
     TraceSink* m_trace = nullptr;

@@ -24,7 +24,8 @@ void SetDayNumber(DateTime& value, std::int64_t dayNumber) {
 }
 
 std::int64_t WallSeconds(const DateTime& value) {
-    return DayNumber(value) * 86400 + value.hour * 3600 + value.minute * 60 + value.second;
+    return DayNumber(value) * 86400 + std::int64_t{value.hour} * 3600 +
+           std::int64_t{value.minute} * 60 + value.second;
 }
 
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
@@ -72,9 +73,9 @@ bool IsValid(const DateTime& value) {
     const year_month_day ymd{std::chrono::year{value.year},
                              std::chrono::month{static_cast<unsigned>(value.month)},
                              std::chrono::day{static_cast<unsigned>(value.day)}};
-    return value.month >= 1 && value.day >= 1 && ymd.ok() && value.hour >= 0 &&
-           value.hour < 24 && value.minute >= 0 && value.minute < 60 && value.second >= 0 &&
-           value.second < 60 && value.millisecond >= 0 && value.millisecond < 1000;
+    return value.month >= 1 && value.day >= 1 && ymd.ok() && value.hour >= 0 && value.hour < 24 &&
+           value.minute >= 0 && value.minute < 60 && value.second >= 0 && value.second < 60 &&
+           value.millisecond >= 0 && value.millisecond < 1000;
 }
 
 }  // namespace ks

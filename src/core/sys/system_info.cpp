@@ -81,7 +81,11 @@ std::optional<std::string> DistributionName(const std::vector<std::string>& file
             return Utf8ToCp1252(pretty);
         }
         if (!name.empty()) {
-            return Utf8ToCp1252(version.empty() ? name : name + " " + version);
+            if (!version.empty()) {
+                name += " ";
+                name += version;
+            }
+            return Utf8ToCp1252(name);
         }
     }
     return std::nullopt;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <optional>
 #include <system_error>
 
 #include "core/log/error_handler.h"
@@ -126,93 +127,130 @@ std::size_t RunLength(std::string_view pattern, std::size_t at) {
     return end - at;
 }
 
+// One field of a date pattern: `run` equal letters found at the current position.
+struct Field {
+    char letter;      // lower case
+    std::size_t run;  // how many times it repeats
+};
+
+// The text of a day field; returns how many letters it used (d, dd, ddd, dddd).
+std::size_t AppendDay(std::string& out, const DateTime& date, std::size_t run) {
+    const std::size_t used = std::min<std::size_t>(run, 4);
+    if (used <= 2) {
+        out += used == 1 ? std::to_string(date.day) : TwoDigits(date.day);
+    } else {
+        out += DayNames(used == 4)[static_cast<std::size_t>(DayOfWeek(date) - 1)];
+    }
+    return used;
+}
+
+// "m" is the month, except right after an hour field, where it is the minute ("hh:mm").
+std::size_t AppendMonthOrMinute(std::string& out, const DateTime& date, std::size_t run,
+                                bool afterHour) {
+    const std::size_t used = std::min<std::size_t>(run, 4);
+    if (used <= 2) {
+        const int value = afterHour ? date.minute : date.month;
+        out += used == 1 ? std::to_string(value) : TwoDigits(value);
+    } else {
+        out += MonthNames(used == 4)[static_cast<std::size_t>(date.month - 1)];
+    }
+    return used;
+}
+
+// y is the day of the year, yy the year on two digits, yyyy on four.
+std::size_t AppendYear(std::string& out, const DateTime& date, std::size_t run) {
+    if (run >= 4) {
+        out += FourDigits(date.year);
+        return 4;
+    }
+    if (run >= 2) {
+        out += TwoDigits(date.year % 100);
+        return 2;
+    }
+    out += std::to_string(DayOfYear(date));
+    return 1;
+}
+
+// The fields written as one number, unpadded once and on two digits when doubled.
+std::optional<int> NumberField(const DateTime& date, char letter, std::size_t used) {
+    switch (letter) {
+        case 'h':
+            return date.hour;
+        case 'n':
+            return date.minute;
+        case 's':
+            return date.second;
+        case 'w':
+            return used == 1 ? DayOfWeek(date) : WeekOfYear(date);
+        case 'q':
+            return (date.month - 1) / 3 + 1;
+        default:
+            return std::nullopt;
+    }
+}
+
+// Appends the field at the start of `pattern`; returns the characters it used, 0 when
+// `pattern` does not start with a field letter.
+std::size_t AppendField(std::string& out, const DateTime& date, Field field, bool& afterHour) {
+    std::size_t used = 0;
+    switch (field.letter) {
+        case 'd':
+            used = AppendDay(out, date, field.run);
+            break;
+        case 'm':
+            used = AppendMonthOrMinute(out, date, field.run, afterHour);
+            break;
+        case 'y':
+            used = AppendYear(out, date, field.run);
+            break;
+        default: {
+            used = field.letter == 'q' ? 1 : std::min<std::size_t>(field.run, 2);
+            const std::optional<int> value = NumberField(date, field.letter, used);
+            if (!value) {
+                return 0;
+            }
+            // Weeks and quarters are never padded; hours, minutes and seconds are when doubled.
+            const bool padded = used == 2 && field.letter != 'w';
+            out += padded ? TwoDigits(*value) : std::to_string(*value);
+        }
+    }
+    afterHour = field.letter == 'h';
+    return used;
+}
+
+// Appends the literal at the start of `pattern` ("\x" or a quoted text or one character);
+// returns the characters it used.
+std::size_t AppendLiteral(std::string& out, std::string_view pattern) {
+    if (pattern.front() == '\\' && pattern.size() > 1) {
+        out += pattern[1];
+        return 2;
+    }
+    if (pattern.front() == '"') {
+        const std::size_t close = pattern.find('"', 1);
+        if (close == std::string_view::npos) {
+            out += pattern.substr(1);
+            return pattern.size();
+        }
+        out += pattern.substr(1, close - 1);
+        return close + 1;
+    }
+    out += pattern.front();
+    return 1;
+}
+
 // The date with a pattern of the classic date-format letters (case-insensitive): d dd ddd
 // dddd, m mm mmm mmmm (minutes right after an hour field), y yy yyyy, h hh, n nn, s ss, w ww,
-// q; "\" takes the next character literally, text in double quotes is copied.
+// q; "\" takes the next character literally, text in double quotes is copied, and any other
+// character is copied without ending an hour field ("hh:mm").
 std::string FormatDate(const DateTime& date, std::string_view pattern) {
     std::string out;
     bool afterHour = false;
     std::size_t i = 0;
     while (i < pattern.size()) {
-        const char c = pattern[i];
-        const char letter = Lower(c);
-        const std::size_t run = RunLength(pattern, i);
-        std::size_t used = 1;
-        switch (letter) {
-            case 'd':
-                used = run >= 4 ? 4 : run;
-                if (used == 1) {
-                    out += std::to_string(date.day);
-                } else if (used == 2) {
-                    out += TwoDigits(date.day);
-                } else {
-                    out += DayNames(used == 4)[static_cast<std::size_t>(DayOfWeek(date) - 1)];
-                }
-                afterHour = false;
-                break;
-            case 'm':
-                used = run >= 4 ? 4 : run;
-                if (afterHour && used <= 2) {
-                    out += used == 1 ? std::to_string(date.minute) : TwoDigits(date.minute);
-                } else if (used <= 2) {
-                    out += used == 1 ? std::to_string(date.month) : TwoDigits(date.month);
-                } else {
-                    out += MonthNames(used == 4)[static_cast<std::size_t>(date.month - 1)];
-                }
-                afterHour = false;
-                break;
-            case 'y':
-                if (run >= 4) {
-                    used = 4;
-                    out += FourDigits(date.year);
-                } else if (run >= 2) {
-                    used = 2;
-                    out += TwoDigits(date.year % 100);
-                } else {
-                    out += std::to_string(DayOfYear(date));
-                }
-                afterHour = false;
-                break;
-            case 'h':
-                used = run >= 2 ? 2 : 1;
-                out += used == 1 ? std::to_string(date.hour) : TwoDigits(date.hour);
-                afterHour = true;
-                break;
-            case 'n':
-                used = run >= 2 ? 2 : 1;
-                out += used == 1 ? std::to_string(date.minute) : TwoDigits(date.minute);
-                afterHour = false;
-                break;
-            case 's':
-                used = run >= 2 ? 2 : 1;
-                out += used == 1 ? std::to_string(date.second) : TwoDigits(date.second);
-                afterHour = false;
-                break;
-            case 'w':
-                used = run >= 2 ? 2 : 1;
-                out += std::to_string(used == 1 ? DayOfWeek(date) : WeekOfYear(date));
-                afterHour = false;
-                break;
-            case 'q':
-                out += std::to_string((date.month - 1) / 3 + 1);
-                afterHour = false;
-                break;
-            case '\\':
-                if (i + 1 < pattern.size()) {
-                    out += pattern[i + 1];
-                    used = 2;
-                }
-                break;
-            case '"': {
-                const std::size_t close = pattern.find('"', i + 1);
-                const std::size_t stop = close == std::string_view::npos ? pattern.size() : close;
-                out += pattern.substr(i + 1, stop - i - 1);
-                used = (close == std::string_view::npos ? stop : stop + 1) - i;
-                break;
-            }
-            default:
-                out += c;
-                break;
+        const Field field{Lower(pattern[i]), RunLength(pattern, i)};
+        std::size_t used = AppendField(out, date, field, afterHour);
+        if (used == 0) {
+            used = AppendLiteral(out, pattern.substr(i));
         }
         i += used;
     }
@@ -384,7 +422,7 @@ std::string RemplaceChaine(std::string_view text, std::string_view replacement,
         if (start >= result.size()) {
             return;
         }
-        std::size_t count = static_cast<std::size_t>(length);
+        auto count = static_cast<std::size_t>(length);
         count = std::min(count, replacement.size());
         count = std::min(count, result.size() - start);
         result.replace(start, count, replacement.substr(0, count));
@@ -419,8 +457,14 @@ EclateParts EclateRepFicExt(std::string_view path, ErrorHandler* errors) {
     return parts;
 }
 
-double Val(std::string_view text) {
-    // Blanks, tabs and line feeds are ignored anywhere, as the classic Val does ("1 2" is 12).
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Blanks, tabs and line feeds are ignored anywhere, as the classic Val does ("1 2" is 12).
+std::string WithoutBlanks(std::string_view text) {
     std::string compact;
     compact.reserve(text.size());
     for (const char c : text) {
@@ -428,58 +472,81 @@ double Val(std::string_view text) {
             compact += c;
         }
     }
-    if (compact.size() >= 2 && compact[0] == '&') {
-        const char radix = Lower(compact[1]);
-        if (radix == 'h' || radix == 'o') {
-            const int base = radix == 'h' ? 16 : 8;
-            std::uint32_t number = 0;
-            const char* first = compact.data() + 2;
-            const auto [end, ec] =
-                std::from_chars(first, compact.data() + compact.size(), number, base);
-            if (ec != std::errc{}) {
-                return 0;
-            }
-            // Up to four hexadecimal digits read as a 16-bit number, more as a 32-bit one.
-            if (radix == 'h' && end - first <= 4) {
-                return static_cast<std::int16_t>(static_cast<std::uint16_t>(number));
-            }
-            return static_cast<std::int32_t>(number);
-        }
-    }
+    return compact;
+}
 
+// "&H" hexadecimal and "&O" octal numbers; nullopt when the text is neither.
+std::optional<double> RadixNumber(std::string_view compact) {
+    if (compact.size() < 2 || compact[0] != '&') {
+        return std::nullopt;
+    }
+    const char radix = Lower(compact[1]);
+    if (radix != 'h' && radix != 'o') {
+        return std::nullopt;
+    }
+    std::uint32_t number = 0;
+    const char* first = compact.data() + 2;
+    const auto [end, ec] =
+        std::from_chars(first, compact.data() + compact.size(), number, radix == 'h' ? 16 : 8);
+    if (ec != std::errc{}) {
+        return 0.0;
+    }
+    // Up to four hexadecimal digits read as a 16-bit number, more as a 32-bit one.
+    if (radix == 'h' && end - first <= 4) {
+        return static_cast<std::int16_t>(static_cast<std::uint16_t>(number));
+    }
+    return static_cast<std::int32_t>(number);
+}
+
+// Copies the digits at `i` into `number`; true when there was at least one.
+bool TakeDigits(std::string_view text, std::size_t& i, std::string& number) {
+    const std::size_t start = i;
+    while (i < text.size() && IsDigit(text[i])) {
+        number += text[i++];
+    }
+    return i > start;
+}
+
+// The leading decimal number of `compact` in the form from_chars reads ("-12.5e3"); empty
+// when there is no digit.
+std::string LeadingNumber(std::string_view compact) {
     std::string number;
     std::size_t i = 0;
     if (i < compact.size() && (compact[i] == '-' || compact[i] == '+')) {
         number += compact[i++];
     }
-    bool digits = false;
-    while (i < compact.size() && compact[i] >= '0' && compact[i] <= '9') {
-        number += compact[i++];
-        digits = true;
-    }
+    bool digits = TakeDigits(compact, i, number);
     if (i < compact.size() && compact[i] == '.') {
         number += compact[i++];
-        while (i < compact.size() && compact[i] >= '0' && compact[i] <= '9') {
-            number += compact[i++];
-            digits = true;
-        }
+        digits = TakeDigits(compact, i, number) || digits;
     }
     if (!digits) {
-        return 0;
+        return {};
     }
+    // The exponent ("E" or the classic "D") counts only when digits follow it.
     if (i < compact.size() && (Lower(compact[i]) == 'e' || Lower(compact[i]) == 'd')) {
         std::string exponent = "e";
         std::size_t j = i + 1;
         if (j < compact.size() && (compact[j] == '-' || compact[j] == '+')) {
             exponent += compact[j++];
         }
-        const std::size_t firstDigit = j;
-        while (j < compact.size() && compact[j] >= '0' && compact[j] <= '9') {
-            exponent += compact[j++];
-        }
-        if (j > firstDigit) {
+        if (TakeDigits(compact, j, exponent)) {
             number += exponent;
         }
+    }
+    return number;
+}
+
+}  // namespace
+
+double Val(std::string_view text) {
+    const std::string compact = WithoutBlanks(text);
+    if (const auto radix = RadixNumber(compact)) {
+        return *radix;
+    }
+    const std::string number = LeadingNumber(compact);
+    if (number.empty()) {
+        return 0;
     }
     // from_chars ignores the locale (the GUI switches LC_NUMERIC to the operator's) and does
     // not take a "+" sign.

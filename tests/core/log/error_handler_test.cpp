@@ -184,8 +184,9 @@ TEST_F(ErrorHandlerTest, AFailureDuringTheEventsOfAReportIsDropped) {
 TEST_F(ErrorHandlerTest, ATraceThatThrowsIsIgnored) {
     class ThrowingTrace : public TraceSink {
       public:
-        void TraceLog(std::int16_t, std::int16_t, std::int16_t, std::string_view, bool,
-                      std::int16_t, bool) override {
+        void TraceLog(std::int16_t /*base*/, std::int16_t /*file*/, std::int16_t /*level*/,
+                      std::string_view /*message*/, bool /*incident*/, std::int16_t /*base2*/,
+                      bool /*flushNow*/) override {
             throw std::runtime_error("disk full");
         }
     } throwing;

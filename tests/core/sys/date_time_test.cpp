@@ -34,7 +34,7 @@ TEST(AddSecondsTest, MovesForwardAndBackAcrossDays) {
     EXPECT_EQ(AddSeconds(At(2026, 12, 31, 23, 59, 30), 45), At(2027, 1, 1, 0, 0, 15));
     EXPECT_EQ(AddSeconds(At(2026, 1, 1, 0, 0, 10), -11), At(2025, 12, 31, 23, 59, 59));
     EXPECT_EQ(AddSeconds(At(2028, 3, 1, 0, 30), -3600), At(2028, 2, 29, 23, 30));
-    EXPECT_EQ(AddSeconds(At(2026, 3, 7, 12), -86400 * 3), At(2026, 3, 4, 12));
+    EXPECT_EQ(AddSeconds(At(2026, 3, 7, 12), -86400LL * 3), At(2026, 3, 4, 12));
     EXPECT_EQ(AddSeconds(At(2026, 3, 7, 12), 0), At(2026, 3, 7, 12));
 }
 

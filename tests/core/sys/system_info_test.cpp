@@ -26,7 +26,7 @@ class SystemInfoTest : public ::testing::Test {
         SystemInfoSources sources;
         sources.OsReleaseFiles = {dir.Write("os-release", osRelease)};
         sources.Version = version;
-        return SystemInfo(handler, "/opt/ks/", sources);
+        return {handler, "/opt/ks/", sources};
     }
 
     static std::string Kernel() {
