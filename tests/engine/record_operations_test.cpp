@@ -362,6 +362,35 @@ TEST_F(RecordOperations, TwoOpensOfOneFileHaveTheirOwnPositions) {
     EXPECT_EQ(second.Step(op::kGetFirst, 0), status::kFileNotOpen);
 }
 
+TEST_F(RecordOperations, KeysLongerThanTheBlockHoldsKeepTheirPositionAfterDelete) {
+    // 120-byte keys differing only past what a position block can hold.
+    const std::string spec =
+        SpecBuffer(130, 1024, 1, {{1, 120, key_flag::kDuplicates | key_flag::kModifiable}});
+    TableClient wide(engine);
+    const std::string file = dir.Folder() + "wide.bt6";
+    ASSERT_EQ(wide.Create(file, spec), 0);
+    ASSERT_EQ(wide.Open(file), 0);
+    auto rec = [](char at110, char tag) {
+        std::string record(130, 'k');
+        record[109] = at110;
+        record[125] = tag;
+        return record;
+    };
+    for (const auto& [at110, tag] : {std::pair{'1', 'a'}, {'2', 'b'}, {'2', 'c'}, {'3', 'd'}}) {
+        ASSERT_EQ(wide.Insert(rec(at110, tag)), 0);
+    }
+    ASSERT_EQ(wide.Get(op::kGetEqual, rec('2', 'x').substr(0, 120), 0), 0);
+    EXPECT_EQ(wide.Record()[125], 'b');
+    ASSERT_EQ(wide.Delete(), 0);
+    ASSERT_EQ(wide.Step(op::kGetNext, 0), 0);
+    EXPECT_EQ(wide.Record()[125], 'c');
+    ASSERT_EQ(wide.Delete(), 0);
+    ASSERT_EQ(wide.Step(op::kGetPrevious, 0), 0);
+    EXPECT_EQ(wide.Record()[125], 'a');
+    ASSERT_EQ(wide.Step(op::kGetNext, 0), 0);
+    EXPECT_EQ(wide.Record()[125], 'd');
+}
+
 TEST_F(RecordOperations, StatGivesTheShapeAndTheRecordCount) {
     ASSERT_EQ(table.Insert(Rec("00000001")), 0);
     ASSERT_EQ(table.Insert(Rec("00000002")), 0);

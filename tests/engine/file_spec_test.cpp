@@ -1,0 +1,82 @@
+// The create buffer: read into a file's shape, kept in the file, and given back by stat.
+#include "engine/file_spec.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/record_engine.h"
+#include "support/temp_dir.h"
+#include "table_client.h"
+
+namespace ks::engine::test {
+namespace {
+
+// File 7 as the loader creates it: compressed, four keys, key 2 of two segments.
+std::string File7Buffer() {
+    return SpecBuffer(100, 512, 4, {{1, 21, 2}, {9, 13, 3}, {26, 10, 19}, {9, 13, 3}, {36, 21, 3}},
+                      8);
+}
+
+const std::uint8_t* Bytes(const std::string& text) {
+    return reinterpret_cast<const std::uint8_t*>(text.data());
+}
+
+TEST(FileSpec, TheBufferOfFileSevenGivesFourKeys) {
+    const std::string buffer = File7Buffer();
+    ASSERT_EQ(buffer.size(), 160U);
+    FileSpec spec;
+    ASSERT_EQ(ParseFileSpec(Bytes(buffer), buffer.size(), spec), 0);
+    EXPECT_EQ(spec.recordLength, 100);
+    EXPECT_EQ(spec.pageSize, 512);
+    EXPECT_EQ(spec.fileFlags, 8);
+    ASSERT_EQ(spec.keys.size(), 4U);
+    EXPECT_EQ(spec.keys[0].Length(), 21U);
+    EXPECT_FALSE(spec.keys[0].Duplicates());
+    EXPECT_TRUE(spec.keys[0].Modifiable());
+    ASSERT_EQ(spec.keys[2].segments.size(), 2U);
+    EXPECT_EQ(spec.keys[2].segments[0].position, 26);
+    EXPECT_EQ(spec.keys[2].segments[1].position, 9);
+    EXPECT_EQ(spec.keys[2].Length(), 23U);
+    EXPECT_TRUE(spec.keys[3].Duplicates());
+}
+
+TEST(FileSpec, KeysAnnouncedBeyondTheBufferAreRefused) {
+    const std::string buffer = File7Buffer();
+    FileSpec spec;
+    EXPECT_EQ(ParseFileSpec(Bytes(buffer), 16 + 4 * 16, spec), status::kDataBufferTooShort);
+    EXPECT_EQ(ParseFileSpec(Bytes(buffer), 16 + 5 * 16, spec), 0);
+    EXPECT_EQ(ParseFileSpec(Bytes(buffer), 10, spec), status::kDataBufferTooShort);
+}
+
+TEST(FileSpec, AKeyLongerThanTheKeyBufferIsRefused) {
+    const std::string buffer =
+        SpecBuffer(600, 1024, 1, {{1, 200, key_flag::kSegmented}, {201, 56, 0}});
+    FileSpec spec;
+    EXPECT_EQ(ParseFileSpec(Bytes(buffer), buffer.size(), spec), status::kInvalidKeyLength);
+}
+
+TEST(FileSpec, StatGivesBackTheCreateBufferOfFileSeven) {
+    ks::test::TempDir dir;
+    RecordEngine engine(FastOptions());
+    TableClient table(engine);
+    const std::string path = dir.Folder() + "FDATA07.bt6";
+    const std::string buffer = File7Buffer();
+    ASSERT_EQ(table.Create(path, buffer), 0);
+    ASSERT_EQ(table.Open(path), 0);
+    std::string record(100, ' ');
+    record.replace(0, 21, "ABCDEFGHIJKLMNOPQRSTU");
+    ASSERT_EQ(table.Insert(record), 0);
+    table.length = 4096;
+    ASSERT_EQ(table.Do(op::kStat), 0);
+    ASSERT_EQ(table.length, 16U + 5 * 16);
+    std::string expected = buffer.substr(0, 16 + 5 * 16);
+    expected[6] = 1;  // one record
+    EXPECT_EQ(table.Record(), expected);
+    // Key 2 reads bytes 26-35 then 9-21.
+    ASSERT_EQ(table.Get(op::kGetEqual, std::string(10, ' ') + "IJKLMNOPQRSTU", 2), 0);
+    EXPECT_EQ(table.Key(23), std::string(10, ' ') + "IJKLMNOPQRSTU");
+    table.length = 20;
+    EXPECT_EQ(table.Do(op::kStat), status::kDataBufferTooShort);
+}
+
+}  // namespace
+}  // namespace ks::engine::test
