@@ -7,6 +7,7 @@
 #include "engine/btr_codes.h"
 #include "engine/key_bytes.h"
 #include "engine/position_block.h"
+#include "engine/table_schema.h"
 
 namespace ks::engine {
 namespace fs = std::filesystem;
@@ -14,13 +15,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kFormatName = "ks-table";
-
-std::string KeyColumn(std::size_t key) {
-    return "k" + std::to_string(key);
-}
-std::string SeqColumn(std::size_t key) {
-    return "s" + std::to_string(key);
-}
 
 // Columns of the keys in the order the insert and update statements bind them.
 std::string KeyColumnList(const FileSpec& spec) {
