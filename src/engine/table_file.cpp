@@ -161,24 +161,16 @@ class TableFile::WriteScope {
             begin->Run();
             m_file.m_sequenceLoaded = false;
         }
-        m_file.LoadSequence();
+        try {
+            m_file.LoadSequence();
+        } catch (...) {
+            Abandon();
+            throw;
+        }
     }
     ~WriteScope() {
-        if (m_done) {
-            return;
-        }
-        sqlite3* db = m_file.m_db.Get();
-        if (m_own) {
-            if (sqlite3_get_autocommit(db) == 0) {
-                StatementUse rollback(m_file.m_rollback);
-                rollback->StepCode();
-            }
-        } else if (sqlite3_get_autocommit(db) != 0) {
-            // SQLite gave up the caller's transaction after an I/O or lock failure: later
-            // writes must still not commit one by one, and its end must report the loss.
-            m_file.m_transactionLost = true;
-            StatementUse begin(m_file.m_beginDeferred);
-            begin->StepCode();
+        if (!m_done) {
+            Abandon();
         }
     }
     WriteScope(const WriteScope&) = delete;
@@ -193,6 +185,23 @@ class TableFile::WriteScope {
     }
 
   private:
+    // Undoes the write: the scope's own transaction is rolled back; the caller's stays open.
+    void Abandon() {
+        sqlite3* db = m_file.m_db.Get();
+        if (m_own) {
+            if (sqlite3_get_autocommit(db) == 0) {
+                StatementUse rollback(m_file.m_rollback);
+                rollback->StepCode();
+            }
+        } else if (sqlite3_get_autocommit(db) != 0) {
+            // SQLite gave up the caller's transaction after an I/O or lock failure: later
+            // writes must still not commit one by one, and its end must report the loss.
+            m_file.m_transactionLost = true;
+            StatementUse begin(m_file.m_beginDeferred);
+            begin->StepCode();
+        }
+    }
+
     TableFile& m_file;
     bool m_own;
     bool m_done = false;

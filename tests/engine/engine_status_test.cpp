@@ -266,6 +266,31 @@ TEST_F(EngineStatus, AFullDiskAnswersEighteenAndAFailingDiskTwo) {
     EXPECT_EQ(writer.Get(op::kGetEqual, Padded("A"), 0), 0);
 }
 
+TEST_F(EngineStatus, AnEndOfTransactionOnAFullDiskAnswersEighteenAndKeepsNothing) {
+    FaultyVfs faulty("ks-faulty-commit");
+    EngineOptions options = FastOptions();
+    options.vfs = faulty.Name();
+    RecordEngine failing(options);
+    TableClient writer(failing);
+    ASSERT_EQ(writer.Open(path), 0);
+    ASSERT_EQ(writer.Insert(Rec("A")), 0);
+    ASSERT_EQ(writer.Do(op::kBeginTransaction), 0);
+    ASSERT_EQ(writer.Insert(Rec("B")), 0);
+    ASSERT_EQ(writer.Insert(Rec("C")), 0);
+    faulty.FailWritesWith(SQLITE_FULL);
+    EXPECT_EQ(writer.Do(op::kEndTransaction), status::kDiskFull);
+    faulty.FailWritesWith(SQLITE_OK);
+    EXPECT_EQ(writer.Do(op::kEndTransaction), status::kNoTransaction) << "the transaction ended";
+    EXPECT_EQ(writer.Get(op::kGetEqual, Padded("A"), 0), 0);
+    EXPECT_EQ(writer.Get(op::kGetEqual, Padded("B"), 0), status::kKeyNotFound);
+    EXPECT_EQ(writer.Insert(Rec("D")), 0);
+    RecordEngine fresh(FastOptions());
+    TableClient reader(fresh);
+    ASSERT_EQ(reader.Open(path), 0);
+    EXPECT_EQ(reader.Get(op::kGetEqual, Padded("D"), 0), 0);
+    EXPECT_EQ(reader.Get(op::kGetEqual, Padded("C"), 0), status::kKeyNotFound);
+}
+
 TEST_F(EngineStatus, LocksHeldByAnotherEngineAnswerEightyFourAndEightyFive) {
     RecordEngine otherProcess(FastOptions());
     TableClient holder(otherProcess);
