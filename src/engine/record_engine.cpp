@@ -291,9 +291,8 @@ void RecordEngine::PositionOn(Request& request, Cursor& cursor, std::size_t keyN
     EncodeCursor(cursor, request.block);
 }
 
-std::int16_t RecordEngine::ReturnRecord(Request& request, Cursor& cursor, const Handle& handle,
-                                        std::size_t keyNumber, const FoundRecord& found) {
-    (void)handle;
+std::int16_t RecordEngine::ReturnRecord(Request& request, Cursor& cursor, std::size_t keyNumber,
+                                        const FoundRecord& found) {
     if (request.data == nullptr || request.dataLength < found.data.size()) {
         return status::kDataBufferTooShort;
     }
@@ -450,7 +449,7 @@ std::int16_t RecordEngine::GetByKey(Request& request) {
     } else if (!found) {
         return status::kEndOfFile;
     }
-    return ReturnRecord(request, cursor, *handle, k, *found);
+    return ReturnRecord(request, cursor, k, *found);
 }
 
 std::int16_t RecordEngine::GetEnd(Request& request) {
@@ -473,7 +472,7 @@ std::int16_t RecordEngine::GetEnd(Request& request) {
     if (!found) {
         return status::kEndOfFile;
     }
-    return ReturnRecord(request, cursor, *handle, k, *found);
+    return ReturnRecord(request, cursor, k, *found);
 }
 
 std::int16_t RecordEngine::GetNextOrPrevious(Request& request) {
@@ -509,7 +508,7 @@ std::int16_t RecordEngine::GetNextOrPrevious(Request& request) {
     if (!found) {
         return status::kEndOfFile;
     }
-    return ReturnRecord(request, cursor, *handle, k, *found);
+    return ReturnRecord(request, cursor, k, *found);
 }
 
 std::int16_t RecordEngine::BeginTransaction() {

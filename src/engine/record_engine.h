@@ -71,8 +71,8 @@ class RecordEngine final : public BtrCall {
 
     // The handle a position block names, or 3 when the block is not one of ours.
     std::int16_t Resolve(const Request& request, Cursor& cursor, Handle*& handle);
-    std::int16_t ReturnRecord(Request& request, Cursor& cursor, const Handle& handle,
-                              std::size_t keyNumber, const FoundRecord& found);
+    std::int16_t ReturnRecord(Request& request, Cursor& cursor, std::size_t keyNumber,
+                              const FoundRecord& found);
     void PositionOn(Request& request, Cursor& cursor, std::size_t keyNumber,
                     const FoundRecord& found);
     std::shared_ptr<TableFile> FindOpenFile(const std::filesystem::path& path) const;
