@@ -4,11 +4,20 @@
 #include <string>
 #include <vector>
 
+#include "core/db/catalogue_create_command.h"
 #include "engine/record_engine.h"
 #include "engine/tool/table_tool.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     ks::engine::RecordEngine engine;
-    return ks::engine::tool::RunTableTool(args, engine, std::cin, std::cout, std::cerr);
+    // "create FILE --catalogue N" builds the file from the loader's catalogue.
+    if (const auto code = ks::RunCatalogueCreate(args, engine, std::cout, std::cerr)) {
+        return *code;
+    }
+    const int code = ks::engine::tool::RunTableTool(args, engine, std::cin, std::cout, std::cerr);
+    if (code == ks::engine::tool::kExitUsage) {
+        std::cerr << "       ks-table create FILE --catalogue N [--keep]\n";
+    }
+    return code;
 }
