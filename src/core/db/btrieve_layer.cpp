@@ -121,93 +121,100 @@ void BtrieveLayer::BTRieve(std::int16_t base, std::int16_t operation, std::strin
 void BtrieveLayer::CallLoop(std::int16_t base, std::int16_t operation, std::string& key,
                             std::int16_t keyNumber, std::int16_t file, std::int32_t station,
                             bool& engineCalled) {
-    PositionBlock& position = m_db.PositionBTR(base, station, file);
+    CallSite call{base, operation, key, keyNumber, file, m_db.PositionBTR(base, station, file)};
     std::uint16_t& length = m_db.Longueur(file);
-    const auto report = [&] { m_report.ErreurBTrieve(base, file, key, kPlace); };
-    int retries = 0;
-    int keyChanged = 0;
-    for (;;) {
+    Attempts attempts;
+    do {
         if (key.empty()) {
             key.assign(kEmptyKeyBlanks, ' ');
         }
         std::uint32_t dataLength = length;
-        m_db.StatutBTR = BTRieve_Reel(file, operation, position, dataLength, key, keyNumber);
+        m_db.StatutBTR = BTRieve_Reel(file, operation, call.position, dataLength, key, keyNumber);
         engineCalled = true;
         length = static_cast<std::uint16_t>(dataLength);
-        const std::int16_t status = m_db.StatutBTR;
-
-        if (status == st::kSuccess) {
-            if (operation == op::kBeginTransaction ||
-                operation == op::kBeginConcurrentTransaction) {
-                m_db.TransactionEnCours = true;
-            } else if (operation == op::kEndTransaction || operation == op::kAbortTransaction) {
-                m_db.TransactionEnCours = false;
-            }
-            return;
-        }
-        if (status == st::kDifferentKeyNumber) {
-            if ((operation == op::kUpdate && file == 35) ||
-                ((operation == op::kGetNext || operation == op::kGetPrevious) && file == 34)) {
-                return;
-            }
-            if ((operation == op::kGetNext || operation == op::kGetPrevious) &&
-                GetEqualOnCopy(file, position, key, keyNumber) == st::kSuccess) {
-                return;
-            }
-            report();
-            if (++keyChanged >= kKeyChangedAttempts) {
-                return;
-            }
-            continue;
-        }
-        if (IsLockStatus(status)) {
-            ++retries;
-            if (retries > kConflictRetries) {
-                report();
-            }
-            if (retries >= kLockAttempts) {
-                return;
-            }
-            m_clock.Sleep(kLockWaitMs);
-            continue;
-        }
-        if (status == st::kConflict) {
-            // After ten retries the conflict is given up and reported: it stays a failure.
-            if (++retries > kConflictRetries) {
-                report();
-                return;
-            }
-            m_clock.Sleep(kConflictWaitMs);
-            if (operation == op::kUpdate || operation == op::kDelete) {
-                GetEqualOnCopy(file, position, key, keyNumber);
-            }
-            continue;
-        }
-        if (status == kStatusPageConflict) {
-            if (operation == op::kUpdate && file == 35) {
-                m_db.StatutBTR = st::kSuccess;
-            } else {
-                report();
-            }
-            return;
-        }
-        const bool silent = (operation == op::kInsert || operation == op::kUpdate)
-                                ? status == st::kDuplicateKey
-                                : status == st::kKeyNotFound || status == st::kDuplicateKey ||
-                                      status == st::kEndOfFile;
-        if (!silent) {
-            report();
-        }
-        return;
-    }
+    } while (ApplyPolicy(call, attempts) == Next::Reissue);
 }
 
-std::int16_t BtrieveLayer::GetEqualOnCopy(std::int16_t file, const PositionBlock& position,
-                                          const std::string& key, std::int16_t keyNumber) {
-    PositionBlock copy = position;
-    std::uint32_t dataLength = m_db.Longueur(file);
-    std::string keyCopy = key;
-    return BTRieve_Reel(file, op::kGetEqual, copy, dataLength, keyCopy, keyNumber);
+BtrieveLayer::Next BtrieveLayer::ApplyPolicy(const CallSite& call, Attempts& attempts) {
+    const std::int16_t status = m_db.StatutBTR;
+    const std::int16_t operation = call.operation;
+    if (status == st::kSuccess) {
+        if (operation == op::kBeginTransaction || operation == op::kBeginConcurrentTransaction) {
+            m_db.TransactionEnCours = true;
+        } else if (operation == op::kEndTransaction || operation == op::kAbortTransaction) {
+            m_db.TransactionEnCours = false;
+        }
+        return Next::Leave;
+    }
+    if (status == st::kDifferentKeyNumber) {
+        return OnKeyChanged(call, attempts);
+    }
+    if (IsLockStatus(status)) {
+        ++attempts.retries;
+        if (attempts.retries > kConflictRetries) {
+            Report(call);
+        }
+        if (attempts.retries >= kLockAttempts) {
+            return Next::Leave;
+        }
+        m_clock.Sleep(kLockWaitMs);
+        return Next::Reissue;
+    }
+    if (status == st::kConflict) {
+        return OnConflict(call, attempts);
+    }
+    if (status == kStatusPageConflict) {
+        if (operation == op::kUpdate && call.file == 35) {
+            m_db.StatutBTR = st::kSuccess;
+        } else {
+            Report(call);
+        }
+        return Next::Leave;
+    }
+    const bool silent =
+        (operation == op::kInsert || operation == op::kUpdate)
+            ? status == st::kDuplicateKey
+            : status == st::kKeyNotFound || status == st::kDuplicateKey || status == st::kEndOfFile;
+    if (!silent) {
+        Report(call);
+    }
+    return Next::Leave;
+}
+
+BtrieveLayer::Next BtrieveLayer::OnKeyChanged(const CallSite& call, Attempts& attempts) {
+    const bool read = call.operation == op::kGetNext || call.operation == op::kGetPrevious;
+    if ((call.operation == op::kUpdate && call.file == 35) || (read && call.file == 34)) {
+        return Next::Leave;
+    }
+    if (read && GetEqualOnCopy(call) == st::kSuccess) {
+        return Next::Leave;
+    }
+    Report(call);
+    return ++attempts.keyChanged >= kKeyChangedAttempts ? Next::Leave : Next::Reissue;
+}
+
+// After ten retries a record conflict is given up and reported: the call stays a failure.
+BtrieveLayer::Next BtrieveLayer::OnConflict(const CallSite& call, Attempts& attempts) {
+    if (++attempts.retries > kConflictRetries) {
+        Report(call);
+        return Next::Leave;
+    }
+    m_clock.Sleep(kConflictWaitMs);
+    if (call.operation == op::kUpdate || call.operation == op::kDelete) {
+        GetEqualOnCopy(call);
+    }
+    return Next::Reissue;
+}
+
+void BtrieveLayer::Report(const CallSite& call) {
+    m_report.ErreurBTrieve(call.base, call.file, call.key, kPlace);
+}
+
+std::int16_t BtrieveLayer::GetEqualOnCopy(const CallSite& call) {
+    PositionBlock copy = call.position;
+    std::uint32_t dataLength = m_db.Longueur(call.file);
+    std::string keyCopy = call.key;
+    return BTRieve_Reel(call.file, op::kGetEqual, copy, dataLength, keyCopy, call.keyNumber);
 }
 
 std::int16_t BtrieveLayer::BTRieve_Reel(std::int16_t file, std::int16_t operation,

@@ -65,13 +65,32 @@ class BtrieveLayer {
                         std::int16_t file, std::string_view caller);
 
   private:
+    // One call as the loop re-issues it.
+    struct CallSite {
+        std::int16_t base;
+        std::int16_t operation;
+        std::string& key;
+        std::int16_t keyNumber;
+        std::int16_t file;
+        PositionBlock& position;
+    };
+    struct Attempts {
+        int retries = 0;     // lock and conflict statuses, counted together
+        int keyChanged = 0;  // reported "key number changed" answers
+    };
+    enum class Next { Leave, Reissue };
+
     void CallLoop(std::int16_t base, std::int16_t operation, std::string& key,
                   std::int16_t keyNumber, std::int16_t file, std::int32_t station,
                   bool& engineCalled);
+    // The status policy for the status just left in StatutBTR.
+    Next ApplyPolicy(const CallSite& call, Attempts& attempts);
+    Next OnKeyChanged(const CallSite& call, Attempts& attempts);
+    Next OnConflict(const CallSite& call, Attempts& attempts);
+    void Report(const CallSite& call);
     // A get equal on copies of the position block, data length and key, whose status does
     // not reach StatutBTR.
-    std::int16_t GetEqualOnCopy(std::int16_t file, const PositionBlock& position,
-                                const std::string& key, std::int16_t keyNumber);
+    std::int16_t GetEqualOnCopy(const CallSite& call);
     void Warn(const std::string& text);
     void FileNotOpen(std::int16_t base, std::int16_t file, std::int32_t station,
                      const std::string& key, std::string_view caller);

@@ -40,7 +40,7 @@ struct CatalogueRow {
 };
 
 // clang-format off
-constexpr CatalogueRow kRows[] = {
+constexpr auto kRows = std::to_array<CatalogueRow>({
     {0, "FDAT000", "Paramétrage", 'N', 1000, 1024, {{{0, 1, 10, M}}}},
     {1, "FDAT001", "Commerciaux", 'N', 300, 1024, {{{0, 1, 8, M}, {1, 9, 10, DMI}}}},
     {2, "FDAT002", "Secteurs d'activité", 'N', 100, 512, {{{0, 1, 10, M}, {1, 11, 10, DMI}}}},
@@ -120,7 +120,7 @@ constexpr CatalogueRow kRows[] = {
     {49, "FDAT049", "V 3.4 Historique de Diffusion: Ecarts", 'O', 450, 512, {{{0, 1, 8, M}}}},
     {53, "FDAT053", "V.2017 Player: Conducteur musical", 'O', 500, 1024,
      {{{0, 1, 16, M}, {1, 17, 8, DM}}}},
-};
+});
 // clang-format on
 
 CatalogueEntry EntryOf(const CatalogueRow& row) {

@@ -11,7 +11,7 @@ RecordBuffer::RecordBuffer(const RecordLayout& layout)
     : m_layout(&layout), m_bytes(layout.recordLength, 0) {
     std::vector<bool> owned(m_bytes.size(), false);
     for (const LayoutField& field : ExpandLayout(layout)) {
-        const std::size_t start = field.position - 1u;
+        const std::size_t start = field.position - 1U;
         for (std::size_t i = start; i < start + field.width && i < owned.size(); ++i) {
             owned[i] = true;
         }
@@ -30,10 +30,10 @@ RecordBuffer::RecordBuffer(const RecordLayout& layout)
 }
 
 std::size_t RecordBuffer::Offset(std::uint16_t position, std::size_t width) const {
-    if (position < 1 || position - 1u + width > m_bytes.size()) {
+    if (position < 1 || position - 1U + width > m_bytes.size()) {
         throw Failure(kErrSubscriptOutOfRange, "Subscript out of range");
     }
-    return position - 1u;
+    return position - 1U;
 }
 
 std::string RecordBuffer::Text(FieldRef field) const {

@@ -11,7 +11,7 @@
 namespace ks {
 namespace {
 
-struct Run {
+struct ToolRun {
     std::optional<int> code;
     std::string out;
     std::string err;
@@ -19,10 +19,10 @@ struct Run {
 
 class CatalogueCreateCommandTest : public ::testing::Test {
   protected:
-    Run Create(const std::vector<std::string>& args) {
+    ToolRun Create(const std::vector<std::string>& args) {
         std::ostringstream out;
         std::ostringstream err;
-        Run run;
+        ToolRun run;
         run.code = RunCatalogueCreate(args, engine, out, err);
         run.out = out.str();
         run.err = err.str();
@@ -43,7 +43,7 @@ class CatalogueCreateCommandTest : public ::testing::Test {
 };
 
 TEST_F(CatalogueCreateCommandTest, CreatesFile7WithItsFiveSegments) {
-    const Run run = Create({"create", File("FDATA07.bt6"), "--catalogue", "7"});
+    const ToolRun run = Create({"create", File("FDATA07.bt6"), "--catalogue", "7"});
     ASSERT_EQ(run.code, engine::tool::kExitOk) << run.err;
     EXPECT_EQ(run.out, "created " + File("FDATA07.bt6") + "\n");
     EXPECT_EQ(Stat(File("FDATA07.bt6")),
@@ -62,7 +62,7 @@ TEST_F(CatalogueCreateCommandTest, CreatesFile22WithItsCaseInsensitiveTitleKey) 
 
 TEST_F(CatalogueCreateCommandTest, KeepRefusesToReplaceAnExistingFile) {
     ASSERT_EQ(Create({"create", File("FDATA48.bt6"), "--catalogue", "48"}).code, 0);
-    const Run kept = Create({"create", File("FDATA48.bt6"), "--keep", "--catalogue", "48"});
+    const ToolRun kept = Create({"create", File("FDATA48.bt6"), "--keep", "--catalogue", "48"});
     EXPECT_EQ(kept.code, engine::tool::kExitFailed);
     EXPECT_NE(kept.err.find("status 59"), std::string::npos) << kept.err;
     EXPECT_EQ(Create({"create", File("FDATA48.bt6"), "--catalogue", "49"}).code, 0);
@@ -87,7 +87,7 @@ TEST_F(CatalogueCreateCommandTest, BadNumbersAndOptionsAreUsageErrors) {
              {"create", "--catalogue", "7"},
              {"create", std::string(300, 'a'), "--catalogue", "7"},
          }) {
-        const Run run = Create(args);
+        const ToolRun run = Create(args);
         EXPECT_EQ(run.code, engine::tool::kExitUsage) << args.back();
         EXPECT_NE(run.err.find("usage: ks-table create FILE --catalogue N"), std::string::npos);
     }

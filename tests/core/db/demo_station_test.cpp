@@ -1,0 +1,366 @@
+// The demo station generator (tools/demo), run as the README's demo command runs it, and its
+// output read back through the record engine and the INI reader: a load must find its settings,
+// its folders and table files, and a music schedule whose songs, artists and categories exist.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/db/catalogue.h"
+#include "core/db/record_fields.h"
+#include "core/settings/ini_file.h"
+#include "engine/btr_codes.h"
+#include "engine/record_engine.h"
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace ks {
+namespace {
+
+namespace fs = std::filesystem;
+namespace op = engine::op;
+namespace f = fields;
+
+const std::string kGenerator = std::string(KS_BINARY_DIR) + "/tools/demo/ks-demo-station";
+
+struct Outcome {
+    int exitCode = -1;
+    std::string output;
+};
+
+// Runs the generator with `args`, its standard output and error caught in `scratch`.
+Outcome RunGenerator(std::vector<std::string> args, const test::TempDir& scratch) {
+    const std::string outputFile = scratch.Folder() + "generator.out";
+    args.insert(args.begin(), kGenerator);
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t child = 0;
+    Outcome outcome;
+    if (posix_spawn(&child, kGenerator.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        waitpid(child, &status, 0);
+        outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    outcome.output = test::TempDir::Read(outputFile);
+    return outcome;
+}
+
+// One table file opened through the engine, read along key 0.
+class Table {
+  public:
+    Table(engine::RecordEngine& engine, const std::string& path, int recordLength)
+        : m_engine(engine), m_record(static_cast<std::size_t>(recordLength)) {
+        m_block.fill(' ');
+        std::array<std::uint8_t, engine::kKeyBufferSize> key{};
+        key.fill(' ');
+        path.copy(reinterpret_cast<char*>(key.data()), path.size());
+        std::uint32_t length = 0;
+        m_status = m_engine.Call(op::kOpen, m_block.data(), nullptr, length, key.data(),
+                                 static_cast<std::uint8_t>(key.size()), 0);
+    }
+    ~Table() {
+        std::uint32_t length = 0;
+        m_engine.Call(op::kClose, m_block.data(), nullptr, length, m_key.data(), 0, 0);
+    }
+    Table(const Table&) = delete;
+    Table& operator=(const Table&) = delete;
+
+    bool Opened() const { return m_status == engine::status::kSuccess; }
+
+    // Every record in the order of key 0.
+    std::vector<std::string> Records() {
+        std::vector<std::string> records;
+        for (std::int16_t status = Read(op::kGetFirst); status == engine::status::kSuccess;
+             status = Read(op::kGetNext)) {
+            records.emplace_back(m_record.begin(), m_record.end());
+        }
+        return records;
+    }
+
+    // True when a record has `key` as key `keyNumber`.
+    bool Has(const std::string& key, std::int8_t keyNumber = 0) {
+        m_key.fill(0);
+        key.copy(reinterpret_cast<char*>(m_key.data()), key.size());
+        return Read(op::kGetEqual, keyNumber) == engine::status::kSuccess;
+    }
+
+  private:
+    std::int16_t Read(std::uint16_t operation, std::int8_t keyNumber = 0) {
+        auto length = static_cast<std::uint32_t>(m_record.size());
+        return m_engine.Call(operation, m_block.data(), m_record.data(), length, m_key.data(),
+                             static_cast<std::uint8_t>(m_key.size()), keyNumber);
+    }
+
+    engine::RecordEngine& m_engine;
+    std::array<std::uint8_t, engine::kPositionBlockSize> m_block{};
+    std::array<std::uint8_t, engine::kKeyBufferSize> m_key{};
+    std::vector<std::uint8_t> m_record;
+    std::int16_t m_status = -1;
+};
+
+std::string Field(const std::string& record, FieldRef field) {
+    return record.substr(field.position - 1u, field.width);
+}
+
+std::string Trimmed(const std::string& text) {
+    const auto end = text.find_last_not_of(' ');
+    return end == std::string::npos ? std::string() : text.substr(0, end + 1);
+}
+
+std::string IniValue(const std::string& file, std::string_view section, std::string_view key) {
+    return IniFile(test::TempDir::Read(file)).Value(section, key).value_or("<missing>");
+}
+
+class DemoStationTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!fs::exists(kGenerator)) {
+            GTEST_SKIP() << "the generator is not built: " << kGenerator;
+        }
+        InitGeneralData(catalogue);
+    }
+
+    Outcome Generate(const std::vector<std::string>& extra = {}) {
+        std::vector<std::string> args = extra;
+        args.push_back(root.Path().string());
+        return RunGenerator(args, scratch);
+    }
+
+    std::string ServerData() const { return root.Folder() + "Serveur/Data/"; }
+    std::string LocalData() const { return root.Folder() + "Local/Data/"; }
+
+    // The table file `file` of station 1 in `folder`.
+    std::unique_ptr<Table> Open(const std::string& folder, int file) {
+        auto table =
+            std::make_unique<Table>(engine, folder + NomFichierBTR(catalogue, file, 0),
+                                    catalogue[static_cast<std::size_t>(file)].LongueurEnreg);
+        EXPECT_TRUE(table->Opened()) << NomFichierBTR(catalogue, file, 0);
+        return table;
+    }
+
+    test::TempDir root;
+    test::TempDir scratch;
+    CatalogueTable catalogue;
+    engine::RecordEngine engine;
+};
+
+TEST_F(DemoStationTest, SettingsPointTheLoadAtTheDemoFolders) {
+    const Outcome run = Generate({"--date", "20261207"});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+
+    const std::string settings =
+        root.Folder() + "Settings/KS_Diffuseurs_Secours/KS_Diffuseurs_Secours.ini";
+    const std::string serverConfig = IniValue(settings, "Folder", "Source");
+    const std::string localConfig = IniValue(settings, "Folder", "Temp");
+    EXPECT_EQ(serverConfig, root.Folder() + "Serveur/Config/");
+    EXPECT_EQ(localConfig, root.Folder() + "Local/Config/");
+    EXPECT_EQ(IniValue(settings, "Folder", "Local"), root.Folder() + "Temporaire/");
+    EXPECT_TRUE(fs::is_directory(root.Path() / "Temporaire"));
+    EXPECT_EQ(IniValue(settings, "Station", "Serveur"), "0");
+    EXPECT_EQ(IniValue(settings, "Station", "Local"), "0");
+    EXPECT_EQ(IniValue(settings, "Station", "CheckSecours02"), "0");
+    EXPECT_EQ(IniValue(settings, "Data", "Frequency"), "0");
+
+    EXPECT_EQ(IniValue(serverConfig + "KS3_Systeme.ini", "Base_01", "Dossier_Data"), ServerData());
+    EXPECT_EQ(IniValue(localConfig + "KS3_Systeme.ini", "Base_01", "Dossier_Data"), LocalData());
+    EXPECT_EQ(IniValue(serverConfig + "KS3_Systeme.ini", "Base_01_Station_01", "Lib"),
+              "Kestrel FM");
+
+    // Every table file of the catalogue, by the loader's names, on both sides.
+    for (int file = 0; file < kFileCount; ++file) {
+        if (catalogue[static_cast<std::size_t>(file)].LongueurEnreg == 0) {
+            continue;
+        }
+        const std::string name = NomFichierBTR(catalogue, file, 0);
+        EXPECT_TRUE(fs::is_regular_file(ServerData() + name)) << name;
+        EXPECT_TRUE(fs::is_regular_file(LocalData() + name)) << name;
+    }
+}
+
+TEST_F(DemoStationTest, ScheduleCoversTodayAndTheNextSevenDaysWithExistingSongs) {
+    ASSERT_EQ(Generate({"--date", "20261207"}).exitCode, 0);
+    auto schedule = Open(ServerData(), 35);
+    auto songs = Open(ServerData(), 22);
+    auto artists = Open(ServerData(), 20);
+    auto categories = Open(ServerData(), 21);
+
+    std::set<std::string> hours;
+    std::set<std::string> songsPlayed;
+    for (const std::string& event : schedule->Records()) {
+        hours.insert(Field(event, f::fdat035::kKey0).substr(0, 10));
+        if (Field(event, f::fdat035::kElementType) == "Son") {
+            songsPlayed.insert(Field(event, f::fdat035::kSongId).substr(0, 8));
+        }
+    }
+    // Five days of history, then today and the seven following days, every hour.
+    EXPECT_EQ(hours.size(), 13u * 24u);
+    EXPECT_EQ(*hours.begin(), "2026120200");
+    EXPECT_TRUE(hours.contains("2026120700"));
+    EXPECT_EQ(*hours.rbegin(), "2026121423");
+    EXPECT_GT(songsPlayed.size(), 200u);
+
+    std::map<std::string, std::string> songRecords;
+    for (const std::string& song : songs->Records()) {
+        songRecords[Field(song, f::fdat022::kSongId)] = song;
+    }
+    EXPECT_EQ(songRecords.size(), 300u);
+    for (const std::string& id : songsPlayed) {
+        ASSERT_TRUE(songRecords.contains(id)) << id;
+        const std::string& song = songRecords[id];
+        EXPECT_FALSE(Trimmed(Field(song, f::fdat022::kTitle)).empty()) << id;
+        EXPECT_TRUE(artists->Has(Field(song, f::fdat022::kFirstArtist))) << id;
+        const std::string second = Field(song, f::fdat022::kSecondArtist);
+        if (!Trimmed(second).empty()) {
+            EXPECT_TRUE(artists->Has(second)) << id;
+        }
+        EXPECT_TRUE(categories->Has("CATEG" + Field(song, f::fdat022::kCategory))) << id;
+    }
+}
+
+TEST_F(DemoStationTest, AdvertisingAndPerSongTablesMatchTheLibrary) {
+    ASSERT_EQ(Generate({"--date", "20261207"}).exitCode, 0);
+    auto advertising = Open(ServerData(), 27);
+    auto sounds = Open(ServerData(), 26);
+    const auto breaks = advertising->Records();
+    EXPECT_GT(breaks.size(), 13u * 24u * 2u * 2u - 1u);
+    for (const std::string& spot : breaks) {
+        EXPECT_TRUE(sounds->Has(Field(spot, f::fdat027::kSongId))) << spot.substr(0, 14);
+    }
+
+    // Each song has its stack, recorder, complementary key, cue point and information rows.
+    auto stacks = Open(ServerData(), 24);
+    auto keys = Open(ServerData(), 29);
+    auto cues = Open(ServerData(), 31);
+    auto info = Open(ServerData(), 32);
+    EXPECT_TRUE(stacks->Has("10000001"));
+    EXPECT_TRUE(sounds->Has("10000300"));
+    EXPECT_TRUE(keys->Has("10000150", 2));
+    EXPECT_EQ(cues->Records().size(), 3u * 300u);
+    EXPECT_EQ(info->Records().size(), 2u * 300u);
+
+    // The player's schedule mirrors the music schedule; the backup settings are there to copy.
+    EXPECT_EQ(Open(ServerData(), 53)->Records().size(), Open(ServerData(), 35)->Records().size());
+    EXPECT_FALSE(Open(ServerData(), 9)->Records().empty());
+}
+
+TEST_F(DemoStationTest, TextsAreWindows1252) {
+    ASSERT_EQ(Generate({"--date", "20261207"}).exitCode, 0);
+    auto categories = Open(ServerData(), 21);
+    std::string chanson;
+    for (const std::string& row : categories->Records()) {
+        if (Field(row, f::fdat021::kKey0) == "CATEGCHANS") {
+            chanson = Trimmed(Field(row, f::fdat021::kName));
+        }
+    }
+    EXPECT_EQ(chanson,
+              "Chanson fran\xE7"
+              "aise");
+    EXPECT_EQ(IniValue(root.Folder() + "Local/Config/KS3_Systeme.ini", "Base_01_Station_01", "Lib"),
+              "Kestrel FM (secours)");
+}
+
+TEST_F(DemoStationTest, TheLocalStationHoldsOnlyHistoryForThePurge) {
+    ASSERT_EQ(Generate({"--date", "20270301"}).exitCode, 0);
+    std::set<std::string> days;
+    for (const std::string& event : Open(LocalData(), 35)->Records()) {
+        days.insert(Field(event, f::fdat035::kDate));
+    }
+    // Across the end of February: 24 February to 28 February 2027.
+    EXPECT_EQ(days,
+              (std::set<std::string>{"20270224", "20270225", "20270226", "20270227", "20270228"}));
+    EXPECT_TRUE(Open(LocalData(), 22)->Records().empty());
+    EXPECT_TRUE(Open(LocalData(), 0)->Records().empty());
+}
+
+TEST_F(DemoStationTest, ARerunRemakesTheServerAndKeepsTheLocalStation) {
+    ASSERT_EQ(Generate({"--date", "20261207"}).exitCode, 0);
+    const auto songsBefore = Open(ServerData(), 22)->Records();
+    const auto scheduleBefore = Open(ServerData(), 35)->Records();
+
+    // A song that a load brought to the backup machine and one added on the server.
+    const auto addSong = [&](const std::string& folder) {
+        auto songs = Open(folder, 22);
+        std::string record = songsBefore.front();
+        record.replace(0, 8, "99999999");
+        std::array<std::uint8_t, engine::kPositionBlockSize> block{};
+        std::array<std::uint8_t, engine::kKeyBufferSize> key{};
+        key.fill(' ');
+        const std::string path = folder + "FDATA22.bt6";
+        path.copy(reinterpret_cast<char*>(key.data()), path.size());
+        std::uint32_t length = 0;
+        ASSERT_EQ(engine.Call(op::kOpen, block.data(), nullptr, length, key.data(), 255, 0), 0);
+        length = static_cast<std::uint32_t>(record.size());
+        ASSERT_EQ(engine.Call(op::kInsert, block.data(), record.data(), length, key.data(), 255, 0),
+                  0);
+        length = 0;
+        engine.Call(op::kClose, block.data(), nullptr, length, key.data(), 0, 0);
+    };
+    addSong(ServerData());
+    addSong(LocalData());
+    engine = engine::RecordEngine();  // nothing held open during the rerun
+
+    const Outcome rerun = Generate({"--date", "20261207"});
+    ASSERT_EQ(rerun.exitCode, 0) << rerun.output;
+    EXPECT_NE(rerun.output.find("0 table files made, 47 kept"), std::string::npos) << rerun.output;
+    // Same seed, same day: the same server data, the added song gone.
+    EXPECT_EQ(Open(ServerData(), 22)->Records(), songsBefore);
+    EXPECT_EQ(Open(ServerData(), 35)->Records(), scheduleBefore);
+    EXPECT_TRUE(Open(LocalData(), 22)->Has("99999999"));
+
+    ASSERT_EQ(Generate({"--fresh", "--date", "20261207"}).exitCode, 0);
+    EXPECT_FALSE(Open(LocalData(), 22)->Has("99999999"));
+}
+
+TEST_F(DemoStationTest, ALocalFileThatDoesNotOpenIsMadeAgain) {
+    ASSERT_EQ(Generate({"--date", "20261207"}).exitCode, 0);
+    const std::string broken = LocalData() + "FDATA35.bt6";
+    fs::remove(broken);
+    test::TempDir::Read(broken);
+    {
+        std::ofstream damaged(broken, std::ios::binary);
+        damaged << "not a table file";
+    }
+    const Outcome rerun = Generate({"--date", "20261207"});
+    ASSERT_EQ(rerun.exitCode, 0) << rerun.output;
+    EXPECT_NE(rerun.output.find("1 table files made, 46 kept"), std::string::npos) << rerun.output;
+    EXPECT_FALSE(Open(LocalData(), 35)->Records().empty());
+}
+
+TEST_F(DemoStationTest, CommandLineMistakesAreRefusedWithoutMakingAnything) {
+    EXPECT_EQ(RunGenerator({}, scratch).exitCode, 2);
+    EXPECT_EQ(RunGenerator({"--date", "20261301", root.Folder() + "a"}, scratch).exitCode, 2);
+    EXPECT_EQ(RunGenerator({"--unknown", root.Folder() + "a"}, scratch).exitCode, 2);
+    EXPECT_EQ(RunGenerator({root.Folder() + "a", root.Folder() + "b"}, scratch).exitCode, 2);
+
+    // A file where the folder should be, and a name the program would clean into another.
+    const std::string file = root.Write("plain-file", "x");
+    EXPECT_EQ(RunGenerator({file}, scratch).exitCode, 1);
+    const Outcome comma = RunGenerator({root.Folder() + "demo,1"}, scratch);
+    EXPECT_EQ(comma.exitCode, 1);
+    EXPECT_NE(comma.output.find("cannot use"), std::string::npos) << comma.output;
+    EXPECT_FALSE(fs::exists(root.Path() / "demo,1" / "Serveur"));
+    EXPECT_FALSE(fs::exists(root.Path() / "a"));
+}
+
+}  // namespace
+}  // namespace ks
