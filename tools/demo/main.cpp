@@ -99,14 +99,7 @@ std::optional<std::string> ProgramFolder(const std::string& argument) {
     namespace fs = std::filesystem;
     std::error_code error;
     const fs::path folder = fs::absolute(argument, error).lexically_normal();
-    if (!error) {
-        fs::create_directories(folder, error);
-    }
-    if (error || !fs::is_directory(folder)) {
-        PrintError(Utf8ToCp1252("Cannot make the folder " + argument + ": " + error.message()));
-        return std::nullopt;
-    }
-    const std::optional<std::string> name = FromNativePath(folder);
+    const std::optional<std::string> name = error ? std::nullopt : FromNativePath(folder);
     if (!name) {
         PrintError("The folder's name cannot be written in Windows-1252: " +
                    Utf8ToCp1252(argument));
@@ -120,6 +113,11 @@ std::optional<std::string> ProgramFolder(const std::string& argument) {
             "The program cannot use this folder's name (it holds one of \\ * ? \" < > | "
             ", : % or ..): " +
             result);
+        return std::nullopt;
+    }
+    fs::create_directories(folder, error);
+    if (error || !fs::is_directory(folder)) {
+        PrintError(Utf8ToCp1252("Cannot make the folder " + argument + ": " + error.message()));
         return std::nullopt;
     }
     return result;

@@ -9,9 +9,9 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
+#include <fstream>
 #include <map>
-#include <optional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -95,6 +95,12 @@ class Table {
             records.emplace_back(m_record.begin(), m_record.end());
         }
         return records;
+    }
+
+    std::int16_t Insert(std::string record) {
+        auto length = static_cast<std::uint32_t>(record.size());
+        return m_engine.Call(op::kInsert, m_block.data(), record.data(), length, m_key.data(),
+                             static_cast<std::uint8_t>(m_key.size()), 0);
     }
 
     // True when a record has `key` as key `keyNumber`.
@@ -298,26 +304,10 @@ TEST_F(DemoStationTest, ARerunRemakesTheServerAndKeepsTheLocalStation) {
     const auto scheduleBefore = Open(ServerData(), 35)->Records();
 
     // A song that a load brought to the backup machine and one added on the server.
-    const auto addSong = [&](const std::string& folder) {
-        auto songs = Open(folder, 22);
-        std::string record = songsBefore.front();
-        record.replace(0, 8, "99999999");
-        std::array<std::uint8_t, engine::kPositionBlockSize> block{};
-        std::array<std::uint8_t, engine::kKeyBufferSize> key{};
-        key.fill(' ');
-        const std::string path = folder + "FDATA22.bt6";
-        path.copy(reinterpret_cast<char*>(key.data()), path.size());
-        std::uint32_t length = 0;
-        ASSERT_EQ(engine.Call(op::kOpen, block.data(), nullptr, length, key.data(), 255, 0), 0);
-        length = static_cast<std::uint32_t>(record.size());
-        ASSERT_EQ(engine.Call(op::kInsert, block.data(), record.data(), length, key.data(), 255, 0),
-                  0);
-        length = 0;
-        engine.Call(op::kClose, block.data(), nullptr, length, key.data(), 0, 0);
-    };
-    addSong(ServerData());
-    addSong(LocalData());
-    engine = engine::RecordEngine();  // nothing held open during the rerun
+    std::string extra = songsBefore.front();
+    extra.replace(0, 8, "99999999");
+    ASSERT_EQ(Open(ServerData(), 22)->Insert(extra), 0);
+    ASSERT_EQ(Open(LocalData(), 22)->Insert(extra), 0);
 
     const Outcome rerun = Generate({"--date", "20261207"});
     ASSERT_EQ(rerun.exitCode, 0) << rerun.output;
@@ -334,8 +324,6 @@ TEST_F(DemoStationTest, ARerunRemakesTheServerAndKeepsTheLocalStation) {
 TEST_F(DemoStationTest, ALocalFileThatDoesNotOpenIsMadeAgain) {
     ASSERT_EQ(Generate({"--date", "20261207"}).exitCode, 0);
     const std::string broken = LocalData() + "FDATA35.bt6";
-    fs::remove(broken);
-    test::TempDir::Read(broken);
     {
         std::ofstream damaged(broken, std::ios::binary);
         damaged << "not a table file";
