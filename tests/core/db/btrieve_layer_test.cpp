@@ -33,7 +33,7 @@ class BtrieveLayerTest : public test::DbFixture {
     std::size_t CountTrace(const std::string& message) const {
         std::size_t count = 0;
         for (const auto& line : trace.lines) {
-            count += line.message == message ? 1u : 0u;
+            count += line.message == message ? 1U : 0U;
         }
         return count;
     }
@@ -54,7 +54,7 @@ TEST_F(BtrieveLayerTest, CallSendsTheFilesBuffersAndKeepsTheReturnedBlockAndLeng
     const auto& call = engine.calls[0];
     EXPECT_EQ(call.operation, 5);
     EXPECT_THAT(call.position, Each(0x5A));
-    EXPECT_EQ(call.dataLength, 900u);
+    EXPECT_EQ(call.dataLength, 900U);
     EXPECT_EQ(call.keyLength, 255);
     EXPECT_EQ(call.keyNumber, 0);
     EXPECT_EQ(call.key, "ABCDEFGH" + std::string(247, '\0'));
@@ -89,11 +89,11 @@ TEST_F(BtrieveLayerTest, ReturnedDataLengthIsSentNextAndNeverExceedsTheBuffer) {
     larger.dataLength = 60000;
     engine.script.push_back(larger);
     Call(6, 22);
-    EXPECT_EQ(engine.calls[1].dataLength, 300u);
+    EXPECT_EQ(engine.calls[1].dataLength, 300U);
     EXPECT_EQ(db.LongueurBTR[22], 900);
     db.Longueur(22) = 5000;  // whatever was left there, the engine gets the buffer's size
     Call(6, 22);
-    EXPECT_EQ(engine.calls[2].dataLength, 900u);
+    EXPECT_EQ(engine.calls[2].dataLength, 900U);
 }
 
 TEST_F(BtrieveLayerTest, EndOrAbortWithoutTransactionMakesNoCall) {
@@ -475,7 +475,7 @@ TEST_F(BtrieveLayerTest, ARecordReadFromOneStationIsTheBufferAnInsertIntoAnother
     layer.BTRieve(0, 2, m_key, 0, 22, 2, kCaller);
     ASSERT_THAT(engine.calls, SizeIs(2));
     EXPECT_EQ(engine.calls[1].data, record);
-    EXPECT_EQ(engine.calls[1].dataLength, 900u);
+    EXPECT_EQ(engine.calls[1].dataLength, 900U);
 }
 
 TEST_F(BtrieveLayerTest, InsertAndUpdateSendBytesOfNoFieldAsZeros) {

@@ -43,7 +43,7 @@ class BtrieveReportTest : public test::DbFixture {
 };
 
 TEST(ErreurBTrieveLibelleTest, EveryStatusText) {
-    const std::pair<std::int16_t, const char*> texts[] = {
+    const std::vector<std::pair<std::int16_t, std::string>> texts = {
         {1, "Err: 1: The operation parameter is invalid\n"},
         {2, "Err: 2: The application encountered an I/O error\n"},
         {3, "Err: 3: The file is not open\n"},

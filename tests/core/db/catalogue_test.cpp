@@ -60,9 +60,9 @@ TEST_F(CatalogueTest, EveryRowIsNamedAfterItsNumberOnEightCharacters) {
             continue;
         }
         ++rows;
-        char expected[16];
-        std::snprintf(expected, sizeof expected, "FDAT%03d ", file);
-        EXPECT_EQ(Entry(file).NomFichier, expected);
+        const std::string number = std::to_string(file);
+        EXPECT_EQ(Entry(file).NomFichier,
+                  "FDAT" + std::string(3 - number.size(), '0') + number + " ");
         EXPECT_TRUE(Entry(file).ParStation == "O" || Entry(file).ParStation == "N");
     }
     EXPECT_EQ(rows, 47);
@@ -120,7 +120,7 @@ TEST_F(CatalogueTest, CreateBufferOfFile7HoldsFiveSegmentsOfFourKeys) {
     EXPECT_EQ(Word(buffer, 2), 512);
     EXPECT_EQ(Word(buffer, 4), 4);
     EXPECT_EQ(Word(buffer, 10), 0);
-    for (std::size_t offset : {6u, 8u, 12u, 14u}) {
+    for (std::size_t offset : {6U, 8U, 12U, 14U}) {
         EXPECT_EQ(Word(buffer, offset), 0);
     }
     EXPECT_THAT(KeySpec(buffer, 0), ElementsAre(1, 21, 2));

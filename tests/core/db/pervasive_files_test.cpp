@@ -59,7 +59,7 @@ TEST_F(PervasiveFilesTest, OpenHandsThePathModeAndBlankBlockToTheEngine) {
     EXPECT_EQ(call.KeyText(), Local("FDATA22.bt6"));
     EXPECT_EQ(call.keyLength, 255);
     EXPECT_EQ(call.keyNumber, -2);
-    EXPECT_EQ(call.dataLength, 900u);
+    EXPECT_EQ(call.dataLength, 900U);
 
     EXPECT_TRUE(db.FichierOuvertBTR(0, 1, 22));
     EXPECT_EQ(db.PositionBTR(0, 1, 22)[0], 1);  // the block the engine returned
@@ -114,7 +114,7 @@ TEST_F(PervasiveFilesTest, MissingFile48IsCreatedCompressedThenOpened) {
     ASSERT_THAT(engine.Operations(), ElementsAre(14, 0));
     const auto& create = engine.calls[0];
     EXPECT_THAT(create.position, Each(' '));
-    EXPECT_EQ(create.dataLength, 160u);
+    EXPECT_EQ(create.dataLength, 160U);
     EXPECT_EQ(create.keyNumber, 0);
     EXPECT_EQ(create.keyLength, Local("FDATA48.bt6").size());
     EXPECT_EQ(create.KeyText(), Local("FDATA48.bt6"));
@@ -126,7 +126,7 @@ TEST_F(PervasiveFilesTest, MissingFile48IsCreatedCompressedThenOpened) {
     EXPECT_EQ(byte(2) | (byte(3) << 8), 512);  // page size
     EXPECT_EQ(byte(10), 8);                    // data compression
 
-    EXPECT_EQ(engine.calls[1].dataLength, 100u);
+    EXPECT_EQ(engine.calls[1].dataLength, 100U);
     EXPECT_THAT(trace.Messages(),
                 ElementsAre("File: " + Local("FDATA48.bt6") + " not found |Create empty structure",
                             "Open: " + Local("FDATA48.bt6")));
@@ -138,7 +138,7 @@ TEST_F(PervasiveFilesTest, MissingFile48IsCreatedCompressedThenOpened) {
 TEST_F(PervasiveFilesTest, FilesWithoutRecordBufferOpenWithAScratchBuffer) {
     Open(45);  // created, then opened with its record length of 4000
     ASSERT_THAT(engine.Operations(), ElementsAre(14, 0));
-    EXPECT_EQ(engine.calls[1].dataLength, 4000u);
+    EXPECT_EQ(engine.calls[1].dataLength, 4000U);
     EXPECT_TRUE(db.FichierOuvertBTR(0, 1, 45));
 }
 
@@ -238,7 +238,7 @@ TEST_F(PervasiveFilesTest, CloseStopsOnlyFilesWhoseFlagIsSet) {
     EXPECT_THAT(call.position, Each(' '));
     EXPECT_EQ(call.KeyText(), Local("FDATA22.bt6"));
     EXPECT_EQ(call.keyNumber, 0);
-    EXPECT_EQ(call.dataLength, 900u);
+    EXPECT_EQ(call.dataLength, 900U);
     EXPECT_FALSE(db.FichierOuvertBTR(0, 1, 22));
     EXPECT_THAT(trace.lines, IsEmpty());
     files.FichierPervasiveFermer(0, 1, 1, 22);

@@ -231,7 +231,7 @@ TEST_F(DamagedFileTest, ATruncatedCopyIsRefused) {
     }
     Close(22, kLocal);
     const std::string whole = test::TempDir::Read(Path());
-    ASSERT_GT(whole.size(), 4096u);
+    ASSERT_GT(whole.size(), 4096U);
     local.Write("FDATA22.bt6", whole.substr(0, whole.size() / 2));
     trace.lines.clear();
     db.ListeFichiersOuverts.clear();
@@ -253,7 +253,7 @@ TEST_F(DamagedFileTest, AnEmptyFileIsNotOpenedButAnEmptyFile45IsCreated) {
     local.Write("FDATA45.bt6", "");
     Open(45, kLocal);
     EXPECT_TRUE(db.FichierOuvertBTR(0, kLocal, 45));
-    EXPECT_GT(fs::file_size(local.Path() / "FDATA45.bt6"), 0u);
+    EXPECT_GT(fs::file_size(local.Path() / "FDATA45.bt6"), 0U);
     EXPECT_THAT(messages.messages, IsEmpty());
 }
 

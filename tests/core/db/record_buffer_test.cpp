@@ -10,9 +10,9 @@ namespace {
 TEST(RecordBufferTest, OneBufferPerSupportedFileOfTheRecordLength) {
     RecordBuffers buffers;
     ASSERT_NE(buffers.Find(22), nullptr);
-    EXPECT_EQ(buffers.Find(22)->Size(), 900u);
-    EXPECT_EQ(buffers.Find(49)->Size(), 450u);
-    EXPECT_EQ(buffers.Find(47)->Size(), 4082u);
+    EXPECT_EQ(buffers.Find(22)->Size(), 900U);
+    EXPECT_EQ(buffers.Find(49)->Size(), 450U);
+    EXPECT_EQ(buffers.Find(47)->Size(), 4082U);
     EXPECT_EQ(buffers.Find(40), nullptr);
     EXPECT_EQ(buffers.Find(61), nullptr);
     EXPECT_EQ(buffers.Find(-1), nullptr);
@@ -30,7 +30,7 @@ TEST(RecordBufferTest, BytesOfNoFieldAreZeroedAndFieldBytesKept) {
         std::vector<bool> owned(record.Size(), false);
         for (const LayoutField& field : ExpandLayout(record.Layout())) {
             for (std::size_t i = 0; i < field.width; ++i) {
-                owned[field.position - 1u + i] = true;
+                owned[field.position - 1U + i] = true;
             }
         }
         for (std::size_t i = 0; i < record.Size(); ++i) {

@@ -79,7 +79,7 @@ TEST(RecordLayoutTest, File49FieldsEndAt440) {
     const auto fields = FieldsOf(49);
     const LayoutField& last = fields.back();
     EXPECT_EQ(last.position + last.width - 1, 440);
-    EXPECT_EQ(fields.size(), 1u + 192u + 24u + 1u + 1u + 6u);
+    EXPECT_EQ(fields.size(), 1U + 192U + 24U + 1U + 1U + 6U);
 }
 
 TEST(RecordLayoutTest, SettingsGroupIsUnrolledFiveTimes) {
@@ -90,7 +90,7 @@ TEST(RecordLayoutTest, SettingsGroupIsUnrolledFiveTimes) {
     EXPECT_EQ(fifthNumber->kind, FieldKind::Number);
     EXPECT_EQ(fifthNumber->width, 8);
     EXPECT_NE(FieldAt(fields, 241), nullptr);
-    EXPECT_EQ(fields.size(), 2u + 1u + 1u + 5u * 11u + 1u);
+    EXPECT_EQ(fields.size(), 2U + 1U + 1U + 5U * 11U + 1U);
     EXPECT_EQ(FieldsOf(9).size(), fields.size());
 }
 
@@ -100,7 +100,7 @@ TEST(RecordLayoutTest, FieldsTheLoaderUsesAreFieldsOfTheLayout) {
         FieldRef field;
     };
     using namespace fields;
-    const Expectation single[] = {
+    const std::vector<Expectation> single = {
         {35, fdat035::kElementType}, {35, fdat035::kSongId},      {35, fdat035::kDate},
         {53, fdat053::kElementType}, {53, fdat053::kSongId},      {53, fdat053::kDate},
         {22, fdat022::kSongId},      {22, fdat022::kFirstArtist}, {22, fdat022::kSecondArtist},
