@@ -61,20 +61,24 @@ std::optional<fs::path> FindNoCase(const fs::path& folder, std::string_view name
     return fs::path(*best);
 }
 
-bool WildcardFrom(std::string_view name, std::string_view pattern) {
-    // Iterative matching with one backtrack point: linear in practice, never recursive.
+}  // namespace
+
+bool MatchesWildcard(std::string_view name, std::string_view pattern) {
+    // Iterative matching with one backtrack point: linear in practice, never recursive. A "*"
+    // of the pattern is tested first: it is a wildcard even where the name holds a "*", which
+    // Linux names may.
     std::size_t n = 0;
     std::size_t p = 0;
     std::size_t starP = std::string_view::npos;
     std::size_t starN = 0;
     while (n < name.size()) {
-        if (p < pattern.size() &&
-            (pattern[p] == '?' || UpperCp1252(pattern[p]) == UpperCp1252(name[n]))) {
-            ++n;
-            ++p;
-        } else if (p < pattern.size() && pattern[p] == '*') {
+        if (p < pattern.size() && pattern[p] == '*') {
             starP = p++;
             starN = n;
+        } else if (p < pattern.size() &&
+                   (pattern[p] == '?' || UpperCp1252(pattern[p]) == UpperCp1252(name[n]))) {
+            ++n;
+            ++p;
         } else if (starP != std::string_view::npos) {
             p = starP + 1;
             n = ++starN;
@@ -86,12 +90,6 @@ bool WildcardFrom(std::string_view name, std::string_view pattern) {
         ++p;
     }
     return p == pattern.size();
-}
-
-}  // namespace
-
-bool MatchesWildcard(std::string_view name, std::string_view pattern) {
-    return WildcardFrom(name, pattern);
 }
 
 fs::path NativePath(std::string_view path) {

@@ -106,6 +106,15 @@ TEST(MatchesWildcardTest, StarAndQuestionMarkWithoutRegardToCase) {
     EXPECT_FALSE(MatchesWildcard("a", ""));
 }
 
+TEST(MatchesWildcardTest, AStarOfThePatternStaysAWildcardWhereTheNameHoldsAStar) {
+    // Linux names may hold "*"; the pattern's "*" must not be taken for that character.
+    EXPECT_TRUE(MatchesWildcard("*old.Log", "*.Log"));
+    EXPECT_TRUE(MatchesWildcard("*a", "*"));
+    EXPECT_TRUE(MatchesWildcard("a*bc", "a*c"));
+    EXPECT_TRUE(MatchesWildcard("?x", "?*"));
+    EXPECT_FALSE(MatchesWildcard("*old.txt", "*.Log"));
+}
+
 TEST(MatchesWildcardTest, StarsBacktrack) {
     EXPECT_TRUE(MatchesWildcard("abXcdYcd", "ab*cd"));
     EXPECT_TRUE(MatchesWildcard("a.b.c.Log", "*.*.log"));
