@@ -16,9 +16,13 @@
 
 namespace ks::gui {
 
-QString FromCp(const std::string& text) { return QString::fromStdString(Cp1252ToUtf8(text)); }
+QString FromCp(const std::string& text) {
+    return QString::fromStdString(Cp1252ToUtf8(text));
+}
 
-std::string ToCp(const QString& text) { return Utf8ToCp1252(text.toStdString()); }
+std::string ToCp(const QString& text) {
+    return Utf8ToCp1252(text.toStdString());
+}
 
 QtClock::QtClock() = default;
 
@@ -38,11 +42,17 @@ std::uint64_t QtClock::TickCount64() const {
            static_cast<std::uint64_t>(ts.tv_nsec / 1'000'000);
 }
 
-std::uint32_t QtClock::TickCount32() const { return static_cast<std::uint32_t>(TickCount64()); }
+std::uint32_t QtClock::TickCount32() const {
+    return static_cast<std::uint32_t>(TickCount64());
+}
 
-void QtClock::Sleep(int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); }
+void QtClock::Sleep(int milliseconds) {
+    QThread::msleep(static_cast<unsigned long>(milliseconds));
+}
 
-void QtEventPump::DoEvents() { QApplication::processEvents(); }
+void QtEventPump::DoEvents() {
+    QApplication::processEvents();
+}
 
 namespace {
 
@@ -133,8 +143,8 @@ std::int32_t QtDialogs::TaskDialog(const TaskDialogRequest& request,
 
 std::optional<std::string> QtDialogs::ChooseFolder(const std::string& title,
                                                    const std::string& initialFolder) {
-    const QString chosen = QFileDialog::getExistingDirectory(m_parent, FromCp(title),
-                                                             FromCp(initialFolder));
+    const QString chosen =
+        QFileDialog::getExistingDirectory(m_parent, FromCp(title), FromCp(initialFolder));
     if (chosen.isEmpty()) {
         return std::nullopt;
     }

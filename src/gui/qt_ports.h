@@ -12,7 +12,7 @@ class QWidget;
 namespace ks::gui {
 
 class QtClock : public Clock {
-public:
+  public:
     QtClock();
     DateTime Now() const override;
     std::uint64_t TickCount64() const override;
@@ -21,12 +21,12 @@ public:
 };
 
 class QtEventPump : public EventPump {
-public:
+  public:
     void DoEvents() override;
 };
 
 class QtDialogs : public Dialogs {
-public:
+  public:
     void SetParent(QWidget* parent) { m_parent = parent; }
 
     MsgAnswer MessageBox(MsgIcon icon, MsgButtons buttons, const std::string& title,
@@ -40,7 +40,7 @@ public:
                                           const std::string& filter) override;
     bool OpenInViewer(const std::string& path) override;
 
-private:
+  private:
     QWidget* m_parent = nullptr;
 };
 

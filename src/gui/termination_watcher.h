@@ -1,0 +1,25 @@
+// Turns SIGTERM, SIGINT and SIGHUP into a normal quit of the event loop, so that a stop by
+// the system or the operator's terminal still writes the pending trace lines and settings.
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+namespace ks::gui {
+
+class TerminationWatcher : public QObject {
+    Q_OBJECT
+
+  public:
+    explicit TerminationWatcher(QObject* parent = nullptr);
+    ~TerminationWatcher() override;
+
+  signals:
+    void TerminationRequested();
+
+  private:
+    QSocketNotifier* m_notifier = nullptr;
+};
+
+}  // namespace ks::gui
