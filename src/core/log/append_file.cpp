@@ -44,8 +44,11 @@ constexpr std::int32_t kErrTooManyFiles = 67;
 AppendFile::AppendFile(std::string_view path) {
     const std::string native = NativePath(path).string();
     constexpr mode_t kMode = 0666;  // narrowed by the umask, as for any new file
+    // Non-blocking, so that a named pipe in place of the log file fails at once instead of
+    // waiting for a reader; regular files are not affected.
     do {
-        m_fd = ::open(native.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kMode);
+        m_fd =
+            ::open(native.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, kMode);
     } while (m_fd < 0 && errno == EINTR);
     if (m_fd < 0) {
         Fail(errno);

@@ -1,6 +1,7 @@
 // Incidents and failures: the incident lists per slot, error reports written at once, and a
 // log folder that cannot be written.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 
@@ -106,6 +107,19 @@ TEST_F(TraceLogTest, AnUnwritableLogFolderNeitherCrashesNorLoops) {
     log.TraceLogForce(log.ListeLog(), "");
     EXPECT_EQ(Count(Today(), "App.Version: "), 1U);
     EXPECT_EQ(Count(Today(), "recovered\r\n"), 1U);
+}
+
+TEST_F(TraceLogTest, ALogFileThatIsANamedPipeIsReportedNotWaitedOn) {
+    // Opening a pipe for writing would wait for a reader that never comes: the program would
+    // hang at its next flush.
+    ASSERT_EQ(mkfifo((dir.Path() / "20261207.Log").c_str(), 0644), 0);
+    Trace("lost");
+    log.TraceLogForce(log.ListeLog(), "");
+    ASSERT_EQ(log.ListeLog().size(), 3U);
+    EXPECT_NE(log.ListeLog()[1].find(
+                  "Err: 75 (Path/File access error)  Source:Lib_Public:TraceLogForce:"),
+              std::string::npos)
+        << log.ListeLog()[1];
 }
 
 TEST_F(TraceLogTest, AFailedOpenIsReportedWithTheFlushCallerName) {
