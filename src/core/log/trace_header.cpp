@@ -1,5 +1,6 @@
 #include "core/log/trace_header.h"
 
+#include "core/sys/folder_ops.h"
 #include "core/sys/text_helpers.h"
 
 namespace ks {
@@ -29,7 +30,7 @@ std::string TraceHeaderBlock(const TraceHeaderValues& values) {
     block += kEnd;
     AddLine(block, "System started since ", values.uptime);
     AddLine(block, "App.Version: ", values.version);
-    AddLine(block, "App.ExeName: ", values.exeFolder + values.exeBaseName + ".exe");
+    AddLine(block, "App.ExeName: ", CheckRep(values.exeFolder) + values.exeBaseName + ".exe");
     AddLine(block, "App.ProductName: ", values.productName);
     AddLine(block, "Computer.Name: ", values.computerName);
     AddLine(block, "ActiveTheme: ", ThemeName(values.themeActive));

@@ -12,7 +12,7 @@ namespace ks {
 // objects wired in by the program; an unset source gives an empty text.
 struct TraceHeaderSources {
     std::function<std::string()> VersionApplication;  // "2026.1207.0915"
-    std::function<std::string()> ExeFolder;           // the program's folder, ending with "/"
+    std::function<std::string()> ExeFolder;           // the program's folder ("/" added)
     std::function<std::string()> ExeBaseName;         // the executable's name without folder
     std::function<std::string()> ProductName;
     std::function<std::string()> ComputerName;

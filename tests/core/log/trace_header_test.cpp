@@ -29,6 +29,15 @@ TEST(TraceHeaderTest, NineLinesInOrderEachEndedByCrLf) {
               "==:==:==:====:=:=:=:===========================================\r\n");
 }
 
+TEST(TraceHeaderTest, ProgramFolderGetsItsFinalSlashBeforeTheExecutableName) {
+    TraceHeaderValues values;
+    values.exeFolder = "/opt/kestrel";
+    values.exeBaseName = "KS3_Diffuseur_Secours";
+    EXPECT_NE(TraceHeaderBlock(values).find(
+                  "==:==:==:====:=:=:=:App.ExeName: /opt/kestrel/KS3_Diffuseur_Secours.exe\r\n"),
+              std::string::npos);
+}
+
 TEST(TraceHeaderTest, ThemeIsClassicWhenTheValueReadsAsZero) {
     EXPECT_EQ(ThemeName(""), "WinClassic");
     EXPECT_EQ(ThemeName("0"), "WinClassic");
