@@ -419,7 +419,10 @@ TEST_F(BtrieveLayerTest, ReadsReturnNotFoundDuplicateAndEndOfFileSilently) {
     engine.Answer(4);
     Call(4, 22);  // a delete is not a write: not found stays silent
     EXPECT_EQ(Reports(), 5);
-    EXPECT_THAT(engine.calls, SizeIs(9));
+    engine.Answer(12);
+    Call(5, 22);  // a get equal answering 12 is reported
+    EXPECT_EQ(Reports(), 6);
+    EXPECT_THAT(engine.calls, SizeIs(10));
 }
 
 // --- Key test ------------------------------------------------------------------------------
