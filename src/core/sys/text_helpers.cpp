@@ -396,11 +396,10 @@ std::string ClearChaine(std::string_view text, ErrorHandler* errors) {
     Run(errors, Caller("ClearChaine"), [&] {
         static const std::string kKept = "éèàçûôâëù"_cp;
         result = std::string(text);
-        for (std::size_t i = 0; i < result.size(); ++i) {
-            const char c = result[i];
+        for (char& c : result) {
             const auto code = static_cast<unsigned char>(c);
             if (kKept.find(c) == std::string::npos && (code < 32 || code > kLastPrintable)) {
-                result = RemplaceChaine(result, " ", static_cast<std::int32_t>(i + 1), 1, errors);
+                c = ' ';
             }
         }
     });
