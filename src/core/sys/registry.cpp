@@ -83,6 +83,31 @@ bool Save(const std::filesystem::path& file, const IniFile& ini) {
     return !failure;
 }
 
+// A key's place in the store: the store's file and text, and the key's section.
+struct OpenKey {
+    std::filesystem::path file;
+    IniFile ini;
+    std::string section;
+};
+
+// Reads the store for a call on `keyPath` under `root`; kRegOk, or the status that ends the
+// call when the root is unknown or the store cannot be read (a missing store is empty).
+std::int32_t Open(std::uint32_t root, std::string_view keyPath, std::string_view storeFile,
+                  OpenKey& key) {
+    const auto section = SectionOf(root, keyPath);
+    if (!section) {
+        return kRegInvalidRoot;
+    }
+    key.section = *section;
+    key.file = NativePath(storeFile);
+    std::string bytes;
+    if (ReadWholeFile(key.file, bytes) == ReadResult::Failed) {
+        return kRegAccessDenied;
+    }
+    key.ini = IniFile(std::move(bytes));
+    return kRegOk;
+}
+
 }  // namespace
 
 Registry::Registry(ErrorHandler& errors, std::string dossierConfig)
@@ -97,29 +122,23 @@ std::int32_t Registry::Reg_GetValue(std::uint32_t root, std::string_view keyPath
     result.clear();
     std::int32_t status = kRegFailed;
     m_errors.Guard("Lib_Systeme:Reg_GetValue", [&] {
-        const auto section = SectionOf(root, keyPath);
-        if (!section) {
-            status = kRegInvalidRoot;
+        OpenKey key;
+        if (const std::int32_t opened = Open(root, keyPath, StoreFile(m_dossierConfig), key);
+            opened != kRegOk) {
+            status = opened;
             return;
         }
-        const std::filesystem::path file = NativePath(StoreFile(m_dossierConfig));
-        std::string bytes;
-        if (ReadWholeFile(file, bytes) == ReadResult::Failed) {
-            status = kRegAccessDenied;
-            return;
-        }
-        IniFile ini(std::move(bytes));
-        if (!ini.HasSection(*section)) {
-            if (!ini.AddSection(*section)) {
+        if (!key.ini.HasSection(key.section)) {
+            if (!key.ini.AddSection(key.section)) {
                 status = kRegInvalidParameter;
                 return;
             }
-            if (!Save(file, ini)) {
+            if (!Save(key.file, key.ini)) {
                 status = kRegAccessDenied;
                 return;
             }
         }
-        const auto value = ini.Value(*section, EntryName(valueName));
+        const auto value = key.ini.Value(key.section, EntryName(valueName));
         if (!value) {
             status = kRegValueNotFound;
             return;
@@ -144,23 +163,17 @@ std::int32_t Registry::Store(std::uint32_t root, std::string_view keyPath,
                              std::string_view valueName, std::string_view value) {
     std::int32_t status = kRegFailed;
     m_errors.Guard("Lib_Systeme:Reg_SetValue", [&] {
-        const auto section = SectionOf(root, keyPath);
-        if (!section) {
-            status = kRegInvalidRoot;
+        OpenKey key;
+        if (const std::int32_t opened = Open(root, keyPath, StoreFile(m_dossierConfig), key);
+            opened != kRegOk) {
+            status = opened;
             return;
         }
-        const std::filesystem::path file = NativePath(StoreFile(m_dossierConfig));
-        std::string bytes;
-        if (ReadWholeFile(file, bytes) == ReadResult::Failed) {
-            status = kRegAccessDenied;
-            return;
-        }
-        IniFile ini(std::move(bytes));
-        if (!ini.Set(*section, EntryName(valueName), Quoted(value))) {
+        if (!key.ini.Set(key.section, EntryName(valueName), Quoted(value))) {
             status = kRegInvalidParameter;
             return;
         }
-        status = Save(file, ini) ? kRegOk : kRegAccessDenied;
+        status = Save(key.file, key.ini) ? kRegOk : kRegAccessDenied;
     });
     return status;
 }
