@@ -536,6 +536,34 @@ std::string LeadingNumber(std::string_view compact) {
     return number;
 }
 
+// For a number out of the range of a double: true when it is too small rather than too
+// large, from the decimal place of its first significant digit moved by its exponent
+// ("0.000…1" and "1e-400" are too small, "1000…0e-5" too large).
+bool TooSmallToHold(std::string_view number) {
+    const std::size_t e = number.find('e');
+    const std::string_view mantissa = number.substr(0, e);
+    const std::size_t first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos) {
+        return true;
+    }
+    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    std::int64_t place = static_cast<std::int64_t>(point) - static_cast<std::int64_t>(first);
+    if (e != std::string_view::npos) {
+        std::string_view digits = number.substr(e + 1);
+        const bool negative = digits.starts_with('-');
+        if (negative || digits.starts_with('+')) {
+            digits.remove_prefix(1);
+        }
+        std::int64_t exponent = 0;
+        if (std::from_chars(digits.data(), digits.data() + digits.size(), exponent).ec !=
+            std::errc{}) {
+            return negative;  // an exponent past 64 bits decides alone
+        }
+        place += negative ? -exponent : exponent;
+    }
+    return place < 0;
+}
+
 }  // namespace
 
 double Val(std::string_view text) {
@@ -556,8 +584,8 @@ double Val(std::string_view text) {
     double result = 0;
     const auto [end, ec] = std::from_chars(first, number.data() + number.size(), result);
     if (ec == std::errc::result_out_of_range) {
-        if (number.find("e-") != std::string::npos) {
-            return 0;  // too small to hold
+        if (TooSmallToHold(number)) {
+            return 0;
         }
         return *first == '-' ? -std::numeric_limits<double>::infinity()
                              : std::numeric_limits<double>::infinity();

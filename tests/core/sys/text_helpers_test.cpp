@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <string>
+
 #include "core/log/error_handler.h"
 #include "core/log/trace_state.h"
 #include "platform/cp1252.h"
@@ -228,6 +231,18 @@ TEST(ValTest, ReadsTheLeadingNumber) {
     EXPECT_EQ(Val("&HFFFF"), -1);
     EXPECT_EQ(Val("&O17"), 15);
     EXPECT_EQ(Val("1,5"), 1);  // the point only, whatever the locale
+}
+
+TEST(ValTest, NumbersBeyondADoubleAreZeroWhenTinyAndInfiniteWhenHuge) {
+    const double infinity = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(Val("1e-400"), 0);
+    EXPECT_EQ(Val("0." + std::string(400, '0') + "1"), 0);
+    EXPECT_EQ(Val("-0." + std::string(400, '0') + "1x"), 0);
+    EXPECT_EQ(Val("1e400"), infinity);
+    EXPECT_EQ(Val("-1e400"), -infinity);
+    EXPECT_EQ(Val(std::string(400, '9')), infinity);
+    EXPECT_EQ(Val("1" + std::string(400, '0') + "e-5"), infinity);
+    EXPECT_EQ(Val("1e-99999999999999999999999"), 0);
 }
 
 TEST(TrimTest, RemovesBlanksOnly) {
