@@ -8,6 +8,7 @@
 #include "core/log/failure.h"
 #include "core/log/trace_sink.h"
 #include "core/ports/event_pump.h"
+#include "core/sys/text_helpers.h"
 #include "platform/cp1252.h"
 
 namespace ks {
@@ -29,14 +30,6 @@ std::int32_t NumberOf(const std::error_code& code) {
         return kErrOutOfMemory;
     }
     return kErrPathFileAccess;
-}
-
-void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
-    std::size_t pos = 0;
-    while ((pos = text.find(from, pos)) != std::string::npos) {
-        text.replace(pos, from.size(), to);
-        pos += to.size();
-    }
 }
 
 bool IsBlank(std::string_view text) {
@@ -91,7 +84,7 @@ void ErrorHandler::GestionDesErreurs(std::string_view caller) noexcept {
         if (number != 0) {
             std::string description = m_err.ErrDescription;
             if (description.size() > kLongDescription) {
-                ReplaceAll(description, ". ", "\n ");
+                description = ReplaceAll(description, ". ", "\n ");
             }
             std::string report = "Err: " + std::to_string(number) + " (" + description + ")";
             if (!IsBlank(caller)) {
@@ -102,7 +95,7 @@ void ErrorHandler::GestionDesErreurs(std::string_view caller) noexcept {
             if (applicationDefined && !IsBlank(m_err.ErrSource)) {
                 report += "\n(Source: " + m_err.ErrSource + ")";
             }
-            ReplaceAll(report, "\n", " ");
+            report = ReplaceAll(report, "\n", " ");
             if (m_trace != nullptr) {
                 m_trace->TraceLogEncadre(-1, -1, -1, report, '=', true);
             }

@@ -43,20 +43,6 @@ bool IsBlank(std::string_view text) {
     return text.find_first_not_of(' ') == std::string_view::npos;
 }
 
-// Every occurrence, left to right, without rescanning the replacement.
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
-    std::string out;
-    std::size_t pos = 0;
-    for (std::size_t hit = text.find(from); hit != std::string_view::npos;
-         hit = text.find(from, pos)) {
-        out.append(text.substr(pos, hit - pos));
-        out.append(to);
-        pos = hit + from.size();
-    }
-    out.append(text.substr(pos));
-    return out;
-}
-
 std::string Joined(std::string_view caller, std::string_view own) {
     std::string name(caller);
     name += '>';

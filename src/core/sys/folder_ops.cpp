@@ -6,6 +6,7 @@
 
 #include "core/log/error_handler.h"
 #include "core/log/trace_sink.h"
+#include "core/sys/text_helpers.h"
 #include "platform/native_path.h"
 
 namespace ks {
@@ -14,23 +15,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kVerification = "Lib_Systeme:VerificationEtCreationRepertoire";
-
-// Every occurrence, left to right, without rescanning the replacement.
-void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
-    std::size_t pos = 0;
-    while ((pos = text.find(from, pos)) != std::string::npos) {
-        text.replace(pos, from.size(), to);
-        pos += to.size();
-    }
-}
-
-std::string TrimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
 
 bool IsFolder(std::string_view path) {
     std::error_code error;
@@ -79,9 +63,9 @@ std::string NettoieNomDeDossier(std::string_view folder) {
                 break;
         }
     }
-    ReplaceAll(text, "...", "");
-    ReplaceAll(text, "..", "");
-    ReplaceAll(text, "%", "");
+    text = ReplaceAll(text, "...", "");
+    text = ReplaceAll(text, "..", "");
+    text = ReplaceAll(text, "%", "");
     if (text.size() > 2) {
         // The first two characters may be a drive ("C:"); the rest may not hold a colon.
         std::string rest = text.substr(2);
@@ -90,13 +74,13 @@ std::string NettoieNomDeDossier(std::string_view folder) {
                 c = ' ';
             }
         }
-        ReplaceAll(rest, "   ", " ");
+        rest = ReplaceAll(rest, "   ", " ");
         text.replace(2, std::string::npos, rest);
     }
     while (text.find(" /") != std::string::npos) {
-        ReplaceAll(text, " /", "/");
+        text = ReplaceAll(text, " /", "/");
     }
-    return TrimBlanks(text);
+    return Trim(text);
 }
 
 bool FolderOps::VerificationEtCreationRepertoire(std::string_view folder, bool report) {

@@ -62,4 +62,8 @@ double Val(std::string_view text);
 // Text without leading and trailing blanks.
 std::string Trim(std::string_view text);
 
+// `text` with every `from` replaced by `to`, left to right, the replaced text not scanned
+// again: "a....b" without "..." is "a.b". An empty `from` changes nothing.
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+
 }  // namespace ks

@@ -245,6 +245,14 @@ TEST(ValTest, NumbersBeyondADoubleAreZeroWhenTinyAndInfiniteWhenHuge) {
     EXPECT_EQ(Val("1e-99999999999999999999999"), 0);
 }
 
+TEST(ReplaceAllTest, ReplacesLeftToRightWithoutScanningTheReplacementAgain) {
+    EXPECT_EQ(ReplaceAll("a....b", "...", ""), "a.b");
+    EXPECT_EQ(ReplaceAll("a. b. c", ". ", "\n "), "a\n b\n c");
+    EXPECT_EQ(ReplaceAll("aaa", "a", "aa"), "aaaaaa");
+    EXPECT_EQ(ReplaceAll("abc", "", "x"), "abc");  // nothing to look for: no endless loop
+    EXPECT_EQ(ReplaceAll("", "a", "b"), "");
+}
+
 TEST(TrimTest, RemovesBlanksOnly) {
     EXPECT_EQ(Trim("  a b  "), "a b");
     EXPECT_EQ(Trim("\ta\t"), "\ta\t");
