@@ -1,8 +1,7 @@
 #include "tools/demo/console_ports.h"
 
-#include <time.h>
-
 #include <chrono>
+#include <ctime>
 #include <iostream>
 #include <thread>
 
@@ -29,7 +28,7 @@ std::uint64_t SystemClock::TickCount64() const {
     if (clock_gettime(CLOCK_BOOTTIME, &ticks) != 0) {
         return 0;
     }
-    return static_cast<std::uint64_t>(ticks.tv_sec) * 1000u +
+    return static_cast<std::uint64_t>(ticks.tv_sec) * 1000U +
            static_cast<std::uint64_t>(ticks.tv_nsec / 1'000'000);
 }
 

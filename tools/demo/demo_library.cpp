@@ -102,6 +102,7 @@ std::vector<DemoArtist> MakeArtists(DemoRandom& random, int count) {
     }
     random.Shuffle(names);
     std::vector<std::string> bands;
+    bands.reserve(kBands.size());
     for (const auto band : kBands) {
         bands.push_back(Cp(band));
     }
@@ -186,6 +187,7 @@ std::vector<DemoSound> MakeSpots(DemoRandom& random) {
 
 std::vector<DemoSound> MakeJingles(DemoRandom& random) {
     std::vector<DemoSound> jingles;
+    jingles.reserve(kJingles.size());
     int number = 0;
     for (const auto name : kJingles) {
         jingles.push_back(

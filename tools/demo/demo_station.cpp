@@ -1,5 +1,6 @@
 #include "tools/demo/demo_station.h"
 
+#include <array>
 #include <map>
 #include <span>
 #include <string_view>
@@ -20,20 +21,20 @@ constexpr std::string_view kMake = "DemoStation:Make";
 constexpr std::string_view kMakeTable = "DemoStation:MakeTable";
 
 // clang-format off
-constexpr DemoSetting kServerSettings[] = {
+constexpr std::array<DemoSetting, 4> kServerSettings{{
     {"STATI", "00001", "Nom de la station", "Kestrel FM"},
     {"STATI", "00002", "Fréquence", "98.7 MHz"},
     {"DIFFU", "00001", "Fondu enchaîné (ms)", "3000"},
     {"DIFFU", "00002", "Niveau de sortie (dB)", "-3"},
-};
+}};
 // The settings the server keeps for its backup: a load copies them into the backup
 // machine's settings table.
-constexpr DemoSetting kBackupSettings[] = {
+constexpr std::array<DemoSetting, 4> kBackupSettings{{
     {"SECOU", "00001", "Station de secours", "Kestrel FM secours"},
     {"SECOU", "00002", "Bascule automatique", "Oui"},
     {"SECOU", "00003", "Délai de bascule (s)", "10"},
     {"DIFFU", "00001", "Fondu enchaîné (ms)", "3000"},
-};
+}};
 // clang-format on
 
 bool BeforeDay(const DemoHour& hour, const DateTime& today) {

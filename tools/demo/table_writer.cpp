@@ -22,15 +22,41 @@ std::array<std::uint8_t, engine::kKeyBufferSize> PathKey(const std::string& path
     return key;
 }
 
-}  // namespace
-
-void TableWriter::Require(std::int16_t result, std::uint16_t operation,
-                          const std::string& path) const {
+// A status other than 0 throws, naming the operation and the file.
+void Require(std::int16_t result, std::uint16_t operation, const std::string& path) {
     if (result != status::kSuccess) {
         throw Failure(result, "Engine status " + std::to_string(result) + " on operation " +
                                   std::to_string(operation) + " of " + path);
     }
 }
+
+// Whatever happens inside a fill, its transaction ends (rolled back unless committed) and the
+// file is closed.
+class FillSession {
+  public:
+    FillSession(engine::BtrCall& engine, std::uint8_t* block) : m_engine(engine), m_block(block) {}
+    FillSession(const FillSession&) = delete;
+    FillSession& operator=(const FillSession&) = delete;
+    FillSession(FillSession&&) = delete;
+    FillSession& operator=(FillSession&&) = delete;
+    ~FillSession() {
+        std::array<std::uint8_t, engine::kKeyBufferSize> key{};
+        std::uint32_t length = 0;
+        if (!m_committed) {
+            m_engine.Call(op::kAbortTransaction, m_block, nullptr, length, key.data(), 0, 0);
+        }
+        m_engine.Call(op::kClose, m_block, nullptr, length, key.data(), 0, 0);
+    }
+
+    void Committed() { m_committed = true; }
+
+  private:
+    engine::BtrCall& m_engine;
+    std::uint8_t* m_block;
+    bool m_committed = false;
+};
+
+}  // namespace
 
 void TableWriter::Create(const std::string& path, int file) {
     StructureBuffer structure{};
@@ -69,11 +95,11 @@ bool TableWriter::Opens(const std::string& path, int file) {
     }
     // A file of another length than the catalogue's is no use to the loader either.
     std::vector<std::uint8_t> spec(512, 0);
-    std::uint32_t length = static_cast<std::uint32_t>(spec.size());
+    auto length = static_cast<std::uint32_t>(spec.size());
     KeyBuffer key{};
     const std::int16_t stat = m_engine.Call(op::kStat, block.data(), spec.data(), length,
                                             key.data(), static_cast<std::uint8_t>(key.size()), 0);
-    const auto recordLength = static_cast<std::int32_t>(spec[0] | (spec[1] << 8));
+    const auto recordLength = spec[0] | (spec[1] << 8);
     std::uint32_t closeLength = 0;
     m_engine.Call(op::kClose, block.data(), nullptr, closeLength, key.data(), 0, 0);
     return stat == status::kSuccess &&
@@ -86,20 +112,7 @@ std::size_t TableWriter::Fill(const std::string& path,
     Require(OpenFile(path, block), op::kOpen, path);
     KeyBuffer key{};
     std::uint32_t noLength = 0;
-    // Whatever happens inside the fill, the transaction ends and the file is closed.
-    struct Session {
-        engine::BtrCall& engine;
-        PositionBlock& block;
-        KeyBuffer& key;
-        bool committed = false;
-        ~Session() {
-            std::uint32_t length = 0;
-            if (!committed) {
-                engine.Call(op::kAbortTransaction, block.data(), nullptr, length, key.data(), 0, 0);
-            }
-            engine.Call(op::kClose, block.data(), nullptr, length, key.data(), 0, 0);
-        }
-    } session{m_engine, block, key};
+    FillSession session(m_engine, block.data());
     Require(m_engine.Call(op::kBeginTransaction, block.data(), nullptr, noLength, key.data(), 0, 0),
             op::kBeginTransaction, path);
 
@@ -114,7 +127,7 @@ std::size_t TableWriter::Fill(const std::string& path,
     });
     Require(m_engine.Call(op::kEndTransaction, block.data(), nullptr, noLength, key.data(), 0, 0),
             op::kEndTransaction, path);
-    session.committed = true;
+    session.Committed();
     return count;
 }
 

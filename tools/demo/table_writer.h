@@ -38,8 +38,6 @@ class TableWriter {
     using KeyBuffer = std::array<std::uint8_t, engine::kKeyBufferSize>;
 
     std::int16_t OpenFile(const std::string& path, PositionBlock& block);
-    // The call with the path in the key buffer; statuses other than 0 throw.
-    void Require(std::int16_t status, std::uint16_t operation, const std::string& path) const;
 
     engine::BtrCall& m_engine;
     const CatalogueTable& m_catalogue;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdint>
@@ -22,8 +23,6 @@
 #include "engine/btr_codes.h"
 #include "engine/record_engine.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 namespace ks {
 namespace {
@@ -44,6 +43,7 @@ Outcome RunGenerator(std::vector<std::string> args, const test::TempDir& scratch
     const std::string outputFile = scratch.Folder() + "generator.out";
     args.insert(args.begin(), kGenerator);
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& arg : args) {
         argv.push_back(arg.data());
     }
@@ -125,7 +125,7 @@ class Table {
 };
 
 std::string Field(const std::string& record, FieldRef field) {
-    return record.substr(field.position - 1u, field.width);
+    return record.substr(field.position - 1U, field.width);
 }
 
 std::string Trimmed(const std::string& text) {
@@ -219,17 +219,17 @@ TEST_F(DemoStationTest, ScheduleCoversTodayAndTheNextSevenDaysWithExistingSongs)
         }
     }
     // Five days of history, then today and the seven following days, every hour.
-    EXPECT_EQ(hours.size(), 13u * 24u);
+    EXPECT_EQ(hours.size(), 13U * 24U);
     EXPECT_EQ(*hours.begin(), "2026120200");
     EXPECT_TRUE(hours.contains("2026120700"));
     EXPECT_EQ(*hours.rbegin(), "2026121423");
-    EXPECT_GT(songsPlayed.size(), 200u);
+    EXPECT_GT(songsPlayed.size(), 200U);
 
     std::map<std::string, std::string> songRecords;
     for (const std::string& song : songs->Records()) {
         songRecords[Field(song, f::fdat022::kSongId)] = song;
     }
-    EXPECT_EQ(songRecords.size(), 300u);
+    EXPECT_EQ(songRecords.size(), 300U);
     for (const std::string& id : songsPlayed) {
         ASSERT_TRUE(songRecords.contains(id)) << id;
         const std::string& song = songRecords[id];
@@ -248,7 +248,7 @@ TEST_F(DemoStationTest, AdvertisingAndPerSongTablesMatchTheLibrary) {
     auto advertising = Open(ServerData(), 27);
     auto sounds = Open(ServerData(), 26);
     const auto breaks = advertising->Records();
-    EXPECT_GT(breaks.size(), 13u * 24u * 2u * 2u - 1u);
+    EXPECT_GT(breaks.size(), 13U * 24U * 2U * 2U - 1U);
     for (const std::string& spot : breaks) {
         EXPECT_TRUE(sounds->Has(Field(spot, f::fdat027::kSongId))) << spot.substr(0, 14);
     }
@@ -261,8 +261,8 @@ TEST_F(DemoStationTest, AdvertisingAndPerSongTablesMatchTheLibrary) {
     EXPECT_TRUE(stacks->Has("10000001"));
     EXPECT_TRUE(sounds->Has("10000300"));
     EXPECT_TRUE(keys->Has("10000150", 2));
-    EXPECT_EQ(cues->Records().size(), 3u * 300u);
-    EXPECT_EQ(info->Records().size(), 2u * 300u);
+    EXPECT_EQ(cues->Records().size(), 3U * 300U);
+    EXPECT_EQ(info->Records().size(), 2U * 300U);
 
     // The player's schedule mirrors the music schedule; the backup settings are there to copy.
     EXPECT_EQ(Open(ServerData(), 53)->Records().size(), Open(ServerData(), 35)->Records().size());
