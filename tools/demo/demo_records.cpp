@@ -80,6 +80,10 @@ void FillSong(RecordBuffer& fdat022, const DemoSong& song) {
     fdat022.SetText(f::kSecondArtist, song.Artist2);
     fdat022.SetText(f::kTitle, song.Title);
     fdat022.SetText(f::kCategory, song.CategoryCode);
+    // The fields the loader rewrites after every read, already in forms it keeps.
+    fdat022.SetText(f::kFlagsF, "NNNNN");
+    fdat022.SetText(f::kNumberG, "00");
+    fdat022.SetText(f::kFlagJ, "N");
 }
 
 void FillArtist(RecordBuffer& fdat020, const DemoArtist& artist) {
