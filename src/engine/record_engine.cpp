@@ -7,6 +7,7 @@
 #include <set>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "engine/btr_codes.h"
 #include "engine/file_spec.h"
@@ -42,7 +43,87 @@ RecordEngine::RecordEngine(EngineOptions options)
     : m_options(std::move(options)), m_tag(std::random_device{}()) {}
 
 RecordEngine::~RecordEngine() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    if (m_timer.joinable()) {
+        m_timer.join();
+    }
+    std::lock_guard lock(m_mutex);
     Stop();
+}
+
+void RecordEngine::StartTimer() {
+    if (!m_timer.joinable() && !m_stopping) {
+        m_timer = std::thread([this] { RunTimer(); });
+    }
+}
+
+// Commits the bundles the caller leaves open while it does something else (or nothing).
+void RecordEngine::RunTimer() {
+    std::unique_lock lock(m_mutex);
+    while (!m_stopping) {
+        if (m_bundles.empty()) {
+            m_wake.wait(lock);
+            continue;
+        }
+        auto oldest = m_bundles.front()->BundleStart();
+        for (const auto& file : m_bundles) {
+            oldest = std::min(oldest, file->BundleStart());
+        }
+        const auto due = oldest + std::chrono::milliseconds(m_options.bundleAgeMs);
+        if (std::chrono::steady_clock::now() < due) {
+            m_wake.wait_until(lock, due);
+            continue;
+        }
+        const std::int16_t result = CommitBundles(true);
+        if (result != status::kSuccess && m_timerFailure == status::kSuccess) {
+            m_timerFailure = result;
+        }
+    }
+}
+
+void RecordEngine::CommitBundle(const std::shared_ptr<TableFile>& file) {
+    m_bundles.erase(std::remove(m_bundles.begin(), m_bundles.end(), file), m_bundles.end());
+    if (file->CommitBundle() && m_options.onBundleCommitted) {
+        m_options.onBundleCommitted(file->Path());
+    }
+}
+
+std::int16_t RecordEngine::CommitBundles(bool agedOnly) {
+    const auto now = std::chrono::steady_clock::now();
+    const auto age = std::chrono::milliseconds(m_options.bundleAgeMs);
+    std::int16_t result = status::kSuccess;
+    const std::vector<std::shared_ptr<TableFile>> open = m_bundles;
+    for (const auto& file : open) {
+        if (agedOnly && now - file->BundleStart() < age) {
+            continue;
+        }
+        try {
+            CommitBundle(file);
+        } catch (const SqliteError& error) {
+            if (result == status::kSuccess) {
+                result = StatusOfSqlite(error.Code());
+            }
+        }
+    }
+    return result;
+}
+
+void RecordEngine::WriteDone(const std::shared_ptr<TableFile>& file) {
+    if (!file->BundleOpen()) {
+        return;
+    }
+    if (std::find(m_bundles.begin(), m_bundles.end(), file) == m_bundles.end()) {
+        m_bundles.push_back(file);
+        StartTimer();
+        m_wake.notify_one();
+    }
+    if (file->BundleWrites() >= m_options.bundleOperations) {
+        CommitBundle(file);
+    }
 }
 
 std::int16_t RecordEngine::Call(std::uint16_t operation, std::uint8_t* positionBlock,
@@ -57,8 +138,22 @@ std::int16_t RecordEngine::Call(std::uint16_t operation, std::uint8_t* positionB
                     keyNumber};
     const std::uint32_t lengthIn = dataLength;
     std::int16_t result = status::kIoError;
+    std::lock_guard lock(m_mutex);
     try {
+        // A bundle older than the age is committed before anything else; a bundle that could
+        // not be committed is answered for by this call (stop and close still do their work).
+        std::int16_t failure = std::exchange(m_timerFailure, status::kSuccess);
+        if (failure == status::kSuccess && !m_bundles.empty()) {
+            failure = CommitBundles(true);
+        }
+        if (failure != status::kSuccess && operation != op::kStop && operation != op::kClose) {
+            dataLength = lengthIn;
+            return failure;
+        }
         result = Dispatch(request);
+        if (failure != status::kSuccess) {
+            result = failure;
+        }
     } catch (const SqliteError& error) {
         result = StatusOfSqlite(error.Code());
     } catch (const fs::filesystem_error& error) {
@@ -195,6 +290,7 @@ std::int16_t RecordEngine::Open(Request& request) {
         std::unique_ptr<TableFile> opened;
         TableOpenOptions options = TableOptions();
         options.exclusive = request.keyNumber == open_mode::kExclusive;
+        options.readOnly = request.keyNumber == open_mode::kReadOnly;
         const std::int16_t result = TableFile::Open(path, options, opened);
         if (result != status::kSuccess) {
             return result;
@@ -223,8 +319,15 @@ std::int16_t RecordEngine::Close(Request& request) {
     if (const auto result = Resolve(request, cursor, handle); result != status::kSuccess) {
         return result;
     }
+    // The file's bundle is committed at its close; the close happens even when that fails.
+    std::int16_t result = status::kSuccess;
+    try {
+        CommitBundle(handle->file);
+    } catch (const SqliteError& error) {
+        result = StatusOfSqlite(error.Code());
+    }
     m_handles.erase(cursor.handle);
-    return status::kSuccess;
+    return result;
 }
 
 std::int16_t RecordEngine::Create(Request& request) {
@@ -337,7 +440,9 @@ std::int16_t RecordEngine::Insert(Request& request) {
     }
     const std::string record(reinterpret_cast<const char*>(request.data), request.dataLength);
     std::int64_t id = 0;
-    if (const auto result = file.Insert(record, id); result != status::kSuccess) {
+    const auto result = file.Insert(record, id);
+    WriteDone(handle->file);
+    if (result != status::kSuccess) {
         return result;
     }
     const KeyDef& key = file.Spec().keys[k];
@@ -373,8 +478,9 @@ std::int16_t RecordEngine::Update(Request& request) {
     }
     const std::string record(reinterpret_cast<const char*>(request.data), request.dataLength);
     bool found = false;
-    if (const auto result = file.Update(cursor.recordId, record, found);
-        result != status::kSuccess) {
+    const auto result = file.Update(cursor.recordId, record, found);
+    WriteDone(handle->file);
+    if (result != status::kSuccess) {
         return result;
     }
     if (!found) {
@@ -400,7 +506,9 @@ std::int16_t RecordEngine::Delete(Request& request) {
     if (cursor.state != CursorState::kOnRecord) {
         return status::kInvalidPositioning;
     }
-    if (!file.Delete(cursor.recordId)) {
+    const bool deleted = file.Delete(cursor.recordId);
+    WriteDone(handle->file);
+    if (!deleted) {
         return status::kInvalidPositioning;
     }
     // The block keeps the key and sequence: the next read continues from the gap.
@@ -515,6 +623,9 @@ std::int16_t RecordEngine::BeginTransaction() {
     if (m_inTransaction) {
         return status::kTransactionActive;
     }
+    if (const auto result = CommitBundles(false); result != status::kSuccess) {
+        return result;
+    }
     for (TableFile* file : OpenFiles()) {
         file->BeginTransaction();
         m_transactionFiles.push_back(FindOpenFile(file->Path()));
@@ -570,13 +681,14 @@ std::int16_t RecordEngine::AbortTransaction() {
 }
 
 std::int16_t RecordEngine::Stop() {
+    const std::int16_t result = CommitBundles(false);
     if (m_inTransaction) {
         AbortTransaction();
     }
     m_handles.clear();
     m_transactionFiles.clear();
     m_inTransaction = false;
-    return status::kSuccess;
+    return result;
 }
 
 }  // namespace ks::engine

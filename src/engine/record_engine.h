@@ -4,11 +4,16 @@
 // commit spanning several files guarantees.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/btr_call.h"
@@ -17,14 +22,27 @@
 
 namespace ks::engine {
 
+inline constexpr int kDefaultBundleOperations = 500;
+inline constexpr int kDefaultBundleAgeMs = 50;
+
 struct EngineOptions {
     // How long a call waits for a lock held by another process before answering 84 or 85.
     int busyTimeoutMs = 20;
     // SQLite file layer to use (empty: the default); tests put a failing one here.
     std::string vfs;
     // False lets commits return before the disk has the data: for tests, which create and
-    // throw away thousands of small files. A crash may then lose or damage the last writes.
+    // throw away thousands of small files. A power cut may then lose the commits since the
+    // last checkpoint; it never damages a file.
     bool waitForDisk = true;
+    // Writes outside a transaction of the caller are committed in bundles: when a file's
+    // bundle holds this many writes, or is this old (checked at every call and by the
+    // engine's own timer, so that another process never waits longer whatever the caller
+    // does), and at close, stop and the begin of a transaction. See README.md for how the
+    // numbers were chosen.
+    int bundleOperations = kDefaultBundleOperations;
+    int bundleAgeMs = kDefaultBundleAgeMs;
+    // Told the file of each bundle committed (for tests); runs under the engine's lock.
+    std::function<void(const std::filesystem::path&)> onBundleCommitted;
 };
 
 class RecordEngine final : public BtrCall {
@@ -69,6 +87,15 @@ class RecordEngine final : public BtrCall {
     std::int16_t AbortTransaction();
     std::int16_t Stop();
 
+    // Bundles: the count is checked after each write, the age at every call and by the timer.
+    void WriteDone(const std::shared_ptr<TableFile>& file);
+    void CommitBundle(const std::shared_ptr<TableFile>& file);
+    // Commits every open bundle (only those older than the age when `agedOnly`); 0 or the
+    // status of the first failure.
+    std::int16_t CommitBundles(bool agedOnly);
+    void StartTimer();
+    void RunTimer();
+
     // The handle a position block names, or 3 when the block is not one of ours.
     std::int16_t Resolve(const Request& request, Cursor& cursor, Handle*& handle);
     std::int16_t ReturnRecord(Request& request, Cursor& cursor, std::size_t keyNumber,
@@ -80,6 +107,13 @@ class RecordEngine final : public BtrCall {
     TableOpenOptions TableOptions() const;
 
     EngineOptions m_options;
+    // One call at a time, and the timer between calls.
+    std::mutex m_mutex;
+    std::vector<std::shared_ptr<TableFile>> m_bundles;  // files with an open bundle
+    std::int16_t m_timerFailure = 0;  // a bundle the timer could not commit, for the next call
+    std::thread m_timer;
+    std::condition_variable m_wake;
+    bool m_stopping = false;
     std::uint32_t m_tag;
     std::uint32_t m_nextHandle = 1;
     std::map<std::uint32_t, Handle> m_handles;

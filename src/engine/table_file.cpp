@@ -1,12 +1,14 @@
 #include "engine/table_file.h"
 
 #include <algorithm>
-#include <fstream>
+#include <random>
 #include <system_error>
 
 #include "engine/btr_codes.h"
 #include "engine/key_bytes.h"
 #include "engine/position_block.h"
+#include "engine/side_files.h"
+#include "engine/sole_use.h"
 #include "engine/table_schema.h"
 
 namespace ks::engine {
@@ -52,37 +54,53 @@ std::uint32_t BigEndian(const unsigned char* bytes, std::size_t size) {
     return value;
 }
 
-// A cheap look at the first bytes before SQLite opens the file: any other file, an empty one,
-// another SQLite database or a file cut short is not a table file of ours.
-std::int16_t CheckHeader(const fs::path& path) {
-    std::error_code error;
-    const auto size = fs::file_size(path, error);
-    if (error) {
-        return status::kIoError;
-    }
-    std::ifstream in(path, std::ios::binary);
-    unsigned char header[100] = {};
-    if (!in.read(reinterpret_cast<char*>(header), sizeof header)) {
-        return in.bad() ? status::kIoError : status::kNotATableFile;
-    }
+constexpr std::size_t kHeaderSize = 100;
+
+// A look at the first bytes before SQLite reads the file: any other file, an empty one,
+// another SQLite database is not a table file of ours.
+bool TableHeader(const unsigned char* header, std::int64_t fileSize) {
     static constexpr char kMagic[] = "SQLite format 3";  // with its ending 0: 16 bytes
-    if (std::string_view(reinterpret_cast<const char*>(header), 16) !=
-            std::string_view(kMagic, 16) ||
-        static_cast<std::int32_t>(BigEndian(header + 68, 4)) != kTableApplicationId) {
-        return status::kNotATableFile;
-    }
+    return fileSize >= static_cast<std::int64_t>(kHeaderSize) &&
+           std::string_view(reinterpret_cast<const char*>(header), 16) ==
+               std::string_view(kMagic, 16) &&
+           static_cast<std::int32_t>(BigEndian(header + 68, 4)) == kTableApplicationId;
+}
+
+// A file cut short: shorter than its header says, with no log beside it that holds the rest
+// (a checkpoint killed half-way writes the first page before the file has grown).
+bool CutShort(const fs::path& path, const unsigned char* header, std::int64_t fileSize) {
     std::uint32_t pageSize = BigEndian(header + 16, 2);
     pageSize = pageSize == 1 ? 65536 : pageSize;
     const std::uint32_t pageCount = BigEndian(header + 28, 4);
     const bool countValid = BigEndian(header + 24, 4) == BigEndian(header + 92, 4);
-    // A file left mid-write holds a journal that SQLite replays on open: its size may differ.
-    fs::path journal = path;
-    journal += "-journal";
-    if (countValid && !fs::exists(journal, error) &&
-        size < static_cast<std::uintmax_t>(pageCount) * pageSize) {
-        return status::kNotATableFile;
+    std::error_code error;
+    return countValid && !fs::exists(SideFile(path, kLogSuffix), error) &&
+           !fs::exists(SideFile(path, kJournalSuffix), error) &&
+           fileSize < static_cast<std::int64_t>(pageCount) * pageSize;
+}
+
+bool WriteAheadLogMode(const unsigned char* header) {
+    return header[18] == 2 && header[19] == 2;
+}
+
+// A new session mark: random, never 0 and never the one before.
+std::uint32_t NewMark(std::uint32_t previous) {
+    std::random_device random;
+    std::uint32_t mark = 0;
+    while (mark == 0 || mark == previous) {
+        mark = random();
     }
-    return status::kSuccess;
+    return mark;
+}
+
+void Checkpoint(sqlite3* db) {
+    int logFrames = -1;
+    int done = -1;
+    CheckSqlite(
+        sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_TRUNCATE, &logFrames, &done), db);
+    if (logFrames != 0) {
+        throw SqliteError(SQLITE_BUSY, "the log could not be emptied");
+    }
 }
 
 std::int16_t OpenStatus(const SqliteError& error) {
@@ -152,14 +170,20 @@ FileSpec ReadSpec(SqliteDb& db, std::int64_t& nextSequence) {
 
 }  // namespace
 
-// Outside a transaction of the caller, one write is one commit; inside, it joins it.
+// Outside a transaction of the caller, a write joins the open bundle or opens one; inside,
+// it joins the caller's transaction. Each write is one statement of SQLite, which undoes a
+// failed statement on its own: the bundle or transaction keeps the writes before it.
 class TableFile::WriteScope {
   public:
-    explicit WriteScope(TableFile& file) : m_file(file), m_own(!file.m_inTransaction) {
-        if (m_own) {
+    explicit WriteScope(TableFile& file) : m_file(file) {
+        if (!m_file.m_inTransaction && !m_file.m_bundleOpen) {
             StatementUse begin(m_file.m_begin);
             begin->Run();
+            m_file.m_bundleOpen = true;
+            m_file.m_bundleWrites = 0;
+            m_file.m_bundleStart = std::chrono::steady_clock::now();
             m_file.m_sequenceLoaded = false;
+            m_opened = true;
         }
         try {
             m_file.LoadSequence();
@@ -176,22 +200,28 @@ class TableFile::WriteScope {
     WriteScope(const WriteScope&) = delete;
     WriteScope& operator=(const WriteScope&) = delete;
 
-    void Commit() {
-        if (m_own) {
-            StatementUse commit(m_file.m_commit);
-            commit->Run();
+    void Done() {
+        if (m_file.m_inTransaction) {
+            m_file.m_transactionWrote = true;
+        } else {
+            ++m_file.m_bundleWrites;
         }
         m_done = true;
     }
 
   private:
-    // Undoes the write: the scope's own transaction is rolled back; the caller's stays open.
     void Abandon() {
         sqlite3* db = m_file.m_db.Get();
-        if (m_own) {
-            if (sqlite3_get_autocommit(db) == 0) {
+        if (!m_file.m_inTransaction) {
+            if (sqlite3_get_autocommit(db) != 0) {
+                // SQLite gave the whole bundle up after an I/O failure: its earlier writes
+                // are gone as after a crash.
+                m_file.m_bundleOpen = false;
+                m_file.m_bundleWrites = 0;
+            } else if (m_opened) {
                 StatementUse rollback(m_file.m_rollback);
                 rollback->StepCode();
+                m_file.m_bundleOpen = false;
             }
         } else if (sqlite3_get_autocommit(db) != 0) {
             // SQLite gave up the caller's transaction after an I/O or lock failure: later
@@ -203,7 +233,7 @@ class TableFile::WriteScope {
     }
 
     TableFile& m_file;
-    bool m_own;
+    bool m_opened = false;
     bool m_done = false;
 };
 
@@ -211,15 +241,16 @@ void TableFile::Create(const fs::path& path, const FileSpec& spec,
                        const TableOpenOptions& options) {
     fs::path building = path;
     building += ".ks-new";
-    fs::remove(building);
+    for (const char* suffix : {"", kLogSuffix, kIndexSuffix, kJournalSuffix}) {
+        fs::remove(SideFile(building, suffix));
+    }
     {
         SqliteDb db(building, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, options.vfs);
-        if (!options.waitForDisk) {
-            db.Exec("PRAGMA synchronous=OFF");
-        }
-        db.Exec("PRAGMA page_size=4096; PRAGMA journal_mode=DELETE; PRAGMA application_id=" +
-                std::to_string(kTableApplicationId) +
-                "; PRAGMA user_version=" + std::to_string(kTableFormatVersion));
+        // In write-ahead-log mode from the start, with a first session mark of its own.
+        db.Exec(std::string("PRAGMA page_size=4096; PRAGMA journal_mode=WAL; PRAGMA synchronous=") +
+                (options.waitForDisk ? kTableSynchronous : "NORMAL") +
+                "; PRAGMA application_id=" + std::to_string(kTableApplicationId) +
+                "; PRAGMA user_version=" + std::to_string(static_cast<std::int32_t>(NewMark(0))));
         db.Exec("BEGIN");
         db.Exec(
             "CREATE TABLE ks_file(format TEXT NOT NULL, version INTEGER NOT NULL, "
@@ -265,34 +296,125 @@ void TableFile::Create(const fs::path& path, const FileSpec& spec,
         }
         db.Exec("COMMIT");
     }
+    // Closed, the new file holds everything: SQLite removed its log.
     fs::rename(building, path);
-    // A journal left by a crash belongs to the file just replaced; replayed onto the new
-    // file it would damage it.
-    fs::path journal = path;
-    journal += "-journal";
-    fs::remove(journal);
+    // Side files left by a crash belong to the file just replaced; applied to the new file
+    // they would damage it.
+    for (const char* suffix : {kLogSuffix, kIndexSuffix, kJournalSuffix}) {
+        fs::remove(SideFile(path, suffix));
+    }
+}
+
+// Side files met while nobody else has the file: a journal beside a file in log mode, and a
+// log with nothing to apply or written for another file, are removed before SQLite sees them.
+// `logKept` tells whether a log of the file's own remains, for SQLite to apply.
+std::int16_t TableFile::CleanSideFiles(const fs::path& path, const unsigned char* header,
+                                       bool& logKept) {
+    logKept = false;
+    std::vector<const char*> stale;
+    if (WriteAheadLogMode(header)) {
+        stale.push_back(kJournalSuffix);
+    }
+    const fs::path log = SideFile(path, kLogSuffix);
+    std::error_code error;
+    if (fs::exists(log, error)) {
+        logKept = InspectLog(log, ReadBigEndian32(header + kMarkOffset)) == LogVerdict::kBelongs;
+        if (!logKept) {
+            stale.push_back(kLogSuffix);
+        }
+    }
+    // The index of a log is rebuilt by the first connection; a left-over one is only noise.
+    stale.push_back(kIndexSuffix);
+    for (const char* suffix : stale) {
+        fs::remove(SideFile(path, suffix), error);
+        if (error && error != std::errc::no_such_file_or_directory) {
+            return status::kIoError;
+        }
+    }
+    return status::kSuccess;
 }
 
 std::int16_t TableFile::Open(const fs::path& path, const TableOpenOptions& options,
                              std::unique_ptr<TableFile>& out) {
-    const std::int16_t headerStatus = CheckHeader(path);
-    if (headerStatus != status::kSuccess) {
-        return headerStatus;
-    }
     try {
         SqliteDb db(path, SQLITE_OPEN_READWRITE, options.vfs);
         sqlite3_busy_timeout(db.Get(), options.busyTimeoutMs);
-        if (!options.waitForDisk) {
-            db.Exec("PRAGMA synchronous=OFF");
+        bool sole = false;
+        std::uint32_t mark = 0;
+        std::int64_t nextSequence = 1;
+        FileSpec spec;
+        {
+            SoleUse use(db.Get());
+            const int locked = use.LockShared(options.busyTimeoutMs);
+            if (locked != SQLITE_OK) {
+                return locked == SQLITE_BUSY ? status::kFileLocked : status::kIoError;
+            }
+            unsigned char header[kHeaderSize] = {};
+            std::int64_t fileSize = 0;
+            if (!use.ReadStart(header, sizeof header, fileSize)) {
+                return status::kIoError;
+            }
+            if (!TableHeader(header, fileSize)) {
+                return status::kNotATableFile;
+            }
+            sole = use.TryExclusive();
+            bool logKept = false;
+            if (sole) {
+                if (const auto cleaned = CleanSideFiles(path, header, logKept);
+                    cleaned != status::kSuccess) {
+                    return cleaned;
+                }
+                if (!WriteAheadLogMode(header)) {
+                    // A journal beside a file in rollback mode may be its own: SQLite decides,
+                    // with its own locks.
+                    use.Release();
+                }
+            } else {
+                use.Release();
+            }
+            if (CutShort(path, header, fileSize)) {
+                return status::kNotATableFile;
+            }
+            // A session that has the file to itself starts with a new mark, so that a log it
+            // leaves behind is never taken for the log of an older copy of the file. With no
+            // log to apply, the file holds everything: the mark goes straight into its header.
+            const bool writable = !db.ReadOnly();
+            const bool newSession = use.Holding() && writable && !options.readOnly;
+            if (newSession && !logKept) {
+                unsigned char bytes[4];
+                const std::uint32_t next = NewMark(ReadBigEndian32(header + kMarkOffset));
+                for (int i = 0; i < 4; ++i) {
+                    bytes[i] = static_cast<unsigned char>(next >> (24 - 8 * i));
+                }
+                CheckSqlite(use.WriteAndSync(bytes, sizeof bytes, kMarkOffset), db.Get());
+            }
+            if (writable) {
+                db.Exec("PRAGMA journal_mode=WAL");
+            }
+            db.Exec(std::string("PRAGMA synchronous=") +
+                    (options.waitForDisk ? kTableSynchronous : "NORMAL") + "; PRAGMA cache_size=-" +
+                    std::to_string(kTableCacheKib));
+            spec = ReadSpec(db, nextSequence);
+            mark = static_cast<std::uint32_t>(db.QueryInt("PRAGMA user_version"));
+            if (newSession && logKept) {
+                // The log of a killed session is applied and emptied first.
+                Checkpoint(db.Get());
+                mark = NewMark(mark);
+                db.Exec("BEGIN IMMEDIATE; PRAGMA user_version=" +
+                        std::to_string(static_cast<std::int32_t>(mark)) + "; COMMIT");
+                Checkpoint(db.Get());
+            }
+            if (use.Holding()) {
+                use.Downgrade();
+            }
         }
         if (options.exclusive) {
             // Exclusive locking keeps the lock of the first write until the file is closed.
             db.Exec("PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT");
         }
-        std::int64_t nextSequence = 1;
-        FileSpec spec = ReadSpec(db, nextSequence);
         std::unique_ptr<TableFile> file(new TableFile(path, std::move(db), std::move(spec)));
         file->m_nextSequence = nextSequence;
+        file->m_mark = mark;
         file->PrepareStatements();
         out = std::move(file);
         return status::kSuccess;
@@ -305,6 +427,13 @@ TableFile::TableFile(fs::path path, SqliteDb db, FileSpec spec)
     : m_path(std::move(path)), m_db(std::move(db)), m_spec(std::move(spec)) {}
 
 TableFile::~TableFile() {
+    if (m_bundleOpen) {
+        // The engine commits bundles before it lets a file go; this is the last resort.
+        try {
+            CommitBundle();
+        } catch (...) {
+        }
+    }
     if (m_inTransaction && sqlite3_get_autocommit(m_db.Get()) == 0) {
         sqlite3_exec(m_db.Get(), "ROLLBACK", nullptr, nullptr, nullptr);
     }
@@ -322,6 +451,7 @@ TableFile::~TableFile() {
     m_count = {};
     m_loadSequence = {};
     m_saveSequence = {};
+    m_setMark = {};
 }
 
 void TableFile::PrepareStatements() {
@@ -348,6 +478,8 @@ void TableFile::PrepareStatements() {
     m_count = SqliteStatement(db, "SELECT count(*) FROM ks_record");
     m_loadSequence = SqliteStatement(db, "SELECT next_sequence FROM ks_file");
     m_saveSequence = SqliteStatement(db, "UPDATE ks_file SET next_sequence = ?1");
+    m_setMark = SqliteStatement(
+        db, "PRAGMA user_version=" + std::to_string(static_cast<std::int32_t>(m_mark)));
     m_seek.resize(m_spec.keys.size());
     m_byId.resize(m_spec.keys.size());
 }
@@ -495,8 +627,8 @@ std::int16_t TableFile::Insert(std::string_view record, std::int64_t& id) {
         }
         CheckSqlite(code, m_db.Get());
     }
-    SaveSequence();
-    scope.Commit();
+    m_sequenceChanged = true;
+    scope.Done();
     return status::kSuccess;
 }
 
@@ -544,10 +676,8 @@ std::int16_t TableFile::Update(std::int64_t id, std::string_view record, bool& f
         }
         CheckSqlite(code, m_db.Get());
     }
-    if (newSequence) {
-        SaveSequence();
-    }
-    scope.Commit();
+    m_sequenceChanged = m_sequenceChanged || newSequence;
+    scope.Done();
     return status::kSuccess;
 }
 
@@ -567,7 +697,7 @@ bool TableFile::Delete(std::int64_t id) {
     if (sqlite3_changes(m_db.Get()) == 0) {
         return false;
     }
-    scope.Commit();
+    scope.Done();
     for (auto& [k, key] : longKeys) {
         m_deletedLongKeys[{id, k}] = std::move(key);
     }
@@ -582,11 +712,44 @@ std::optional<std::string> TableFile::DeletedKey(std::int64_t id, std::size_t ke
     return it->second;
 }
 
+void TableFile::CommitWithMark() {
+    if (m_sequenceChanged) {
+        SaveSequence();
+        m_sequenceChanged = false;
+    }
+    {
+        StatementUse mark(m_setMark);
+        mark->Run();
+    }
+    StatementUse commit(m_commit);
+    commit->Run();
+}
+
+bool TableFile::CommitBundle() {
+    if (!m_bundleOpen) {
+        return false;
+    }
+    m_bundleOpen = false;
+    m_bundleWrites = 0;
+    try {
+        CommitWithMark();
+    } catch (...) {
+        if (sqlite3_get_autocommit(m_db.Get()) == 0) {
+            StatementUse rollback(m_rollback);
+            rollback->StepCode();
+        }
+        throw;
+    }
+    return true;
+}
+
 void TableFile::BeginTransaction() {
+    CommitBundle();
     StatementUse begin(m_beginDeferred);
     begin->Run();
     m_inTransaction = true;
     m_transactionLost = false;
+    m_transactionWrote = false;
     m_sequenceLoaded = false;
 }
 
@@ -595,17 +758,21 @@ void TableFile::CommitTransaction() {
         RollbackTransaction();
         throw SqliteError(SQLITE_IOERR, "the transaction was lost after a failed write");
     }
-    {
+    if (m_transactionWrote) {
+        CommitWithMark();
+    } else {
         StatementUse commit(m_commit);
         commit->Run();
     }
     m_inTransaction = false;
+    m_transactionWrote = false;
     m_sequenceLoaded = false;
 }
 
 void TableFile::RollbackTransaction() {
     m_inTransaction = false;
     m_transactionLost = false;
+    m_transactionWrote = false;
     m_sequenceLoaded = false;
     if (sqlite3_get_autocommit(m_db.Get()) == 0) {
         StatementUse rollback(m_rollback);

@@ -1,11 +1,14 @@
 // One table file: a self-contained SQLite database holding the file's shape, its records as
 // BLOBs and, per key, the folded key bytes in an index (duplicates ordered by a sequence that
 // grows with every insert, so they keep insertion order). Statements are prepared once per
-// open file. Writes outside a user transaction are committed by a write scope, the single
-// place where grouping several operations into one commit would go.
+// open file. Writes outside a user transaction are grouped into bundles committed together.
+// The file is in write-ahead-log mode: a process killed at any moment leaves a log that the
+// next open applies (committed bundles) or drops (the bundle in flight); a log that was
+// written for another file is recognised by the session mark and never applied.
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -23,10 +26,19 @@ namespace ks::engine {
 
 struct TableOpenOptions {
     bool exclusive = false;
+    // Opened to be read only: the file is not given a new session mark.
+    bool readOnly = false;
     int busyTimeoutMs = 20;
     std::string vfs;  // empty: SQLite's default
+    // True: a commit returns once the log is on the disk (a power cut loses nothing
+    // committed). False: once the log is written (a power cut may lose the commits since the
+    // last checkpoint, but never damages the file).
     bool waitForDisk = true;
 };
+
+// SQLite settings of every table file, also used by the benchmark's direct baseline.
+inline constexpr const char* kTableSynchronous = "FULL";
+inline constexpr int kTableCacheKib = 8192;
 
 enum class Seek {
     kFirst,
@@ -86,7 +98,17 @@ class TableFile {
     // The folded key of a deleted record whose key was too long for a position block.
     std::optional<std::string> DeletedKey(std::int64_t id, std::size_t keyNumber) const;
 
-    // A transaction of the caller: writes join it until it is committed or rolled back.
+    // Writes outside a transaction of the caller form a bundle, one transaction of SQLite
+    // that the first write opens and CommitBundle ends (the engine decides when).
+    bool BundleOpen() const { return m_bundleOpen; }
+    int BundleWrites() const { return m_bundleWrites; }
+    std::chrono::steady_clock::time_point BundleStart() const { return m_bundleStart; }
+    // Commits the open bundle; false when none was open. On a failure the bundle is rolled
+    // back and SqliteError thrown.
+    bool CommitBundle();
+
+    // A transaction of the caller: writes join it until it is committed or rolled back. An
+    // open bundle is committed first.
     void BeginTransaction();
     void CommitTransaction();
     void RollbackTransaction();
@@ -96,7 +118,11 @@ class TableFile {
     class WriteScope;
 
     TableFile(std::filesystem::path path, SqliteDb db, FileSpec spec);
+    static std::int16_t CleanSideFiles(const std::filesystem::path& path,
+                                       const unsigned char* header, bool& logKept);
     void PrepareStatements();
+    // Writes the session mark into the first page and commits: every commit carries it.
+    void CommitWithMark();
     SqliteStatement& SeekStatement(std::size_t keyNumber, Seek seek);
     void LoadSequence();
     void SaveSequence();
@@ -110,7 +136,13 @@ class TableFile {
     bool m_inTransaction = false;
     bool m_transactionLost = false;
     bool m_sequenceLoaded = false;
+    bool m_sequenceChanged = false;
+    bool m_transactionWrote = false;
     std::int64_t m_nextSequence = 1;
+    std::uint32_t m_mark = 0;
+    bool m_bundleOpen = false;
+    int m_bundleWrites = 0;
+    std::chrono::steady_clock::time_point m_bundleStart;
 
     SqliteStatement m_begin;
     SqliteStatement m_beginDeferred;
@@ -123,6 +155,7 @@ class TableFile {
     SqliteStatement m_count;
     SqliteStatement m_loadSequence;
     SqliteStatement m_saveSequence;
+    SqliteStatement m_setMark;
     std::vector<std::array<SqliteStatement, kSeekCount>> m_seek;
     std::vector<SqliteStatement> m_byId;
     std::map<std::pair<std::int64_t, std::size_t>, std::string> m_deletedLongKeys;

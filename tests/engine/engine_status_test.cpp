@@ -249,6 +249,7 @@ TEST_F(EngineStatus, AFullDiskAnswersEighteenAndAFailingDiskTwo) {
     FaultyVfs faulty("ks-faulty-status");
     EngineOptions options = FastOptions();
     options.vfs = faulty.Name();
+    options.bundleOperations = 1;  // each write committed at once, so that it meets the disk
     RecordEngine failing(options);
     TableClient writer(failing);
     ASSERT_EQ(writer.Open(path), 0);
@@ -270,6 +271,7 @@ TEST_F(EngineStatus, AnEndOfTransactionOnAFullDiskAnswersEighteenAndKeepsNothing
     FaultyVfs faulty("ks-faulty-commit");
     EngineOptions options = FastOptions();
     options.vfs = faulty.Name();
+    options.bundleOperations = 1;  // the last insert committed at once, for the fresh engine
     RecordEngine failing(options);
     TableClient writer(failing);
     ASSERT_EQ(writer.Open(path), 0);
@@ -297,6 +299,10 @@ TEST_F(EngineStatus, LocksHeldByAnotherEngineAnswerEightyFourAndEightyFive) {
     ASSERT_EQ(holder.Open(path), 0);
     ASSERT_EQ(table.Open(path), 0);
     ASSERT_EQ(table.Insert(Rec("A")), 0);
+    // An open bundle holds the file's write lock as a transaction does: ending the
+    // engine's bundles (an empty transaction does) lets the other engine write.
+    ASSERT_EQ(table.Do(op::kBeginTransaction), 0);
+    ASSERT_EQ(table.Do(op::kEndTransaction), 0);
 
     ASSERT_EQ(holder.Do(op::kBeginTransaction), 0);
     ASSERT_EQ(holder.Insert(Rec("B")), 0);

@@ -57,8 +57,21 @@ int DeviceCharacteristics(sqlite3_file* file) {
     return Real(file)->pMethods->xDeviceCharacteristics(Real(file));
 }
 
-// Version 1: no shared memory and no memory mapping, which a rollback journal never needs.
-const sqlite3_io_methods kMethods = {1,
+int ShmMap(sqlite3_file* file, int region, int size, int extend, void volatile** out) {
+    return Real(file)->pMethods->xShmMap(Real(file), region, size, extend, out);
+}
+int ShmLock(sqlite3_file* file, int offset, int count, int flags) {
+    return Real(file)->pMethods->xShmLock(Real(file), offset, count, flags);
+}
+void ShmBarrier(sqlite3_file* file) {
+    Real(file)->pMethods->xShmBarrier(Real(file));
+}
+int ShmUnmap(sqlite3_file* file, int deleteFlag) {
+    return Real(file)->pMethods->xShmUnmap(Real(file), deleteFlag);
+}
+
+// Version 2: the shared memory of the write-ahead log; no memory mapping.
+const sqlite3_io_methods kMethods = {2,
                                      Close,
                                      Read,
                                      Write,
@@ -71,10 +84,10 @@ const sqlite3_io_methods kMethods = {1,
                                      FileControl,
                                      SectorSize,
                                      DeviceCharacteristics,
-                                     nullptr,
-                                     nullptr,
-                                     nullptr,
-                                     nullptr,
+                                     ShmMap,
+                                     ShmLock,
+                                     ShmBarrier,
+                                     ShmUnmap,
                                      nullptr,
                                      nullptr};
 
