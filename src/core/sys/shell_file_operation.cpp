@@ -119,6 +119,13 @@ std::int32_t Copy(std::string_view source, std::string_view target) {
     if (!ignored) {
         fs::last_write_time(temporary, modified, ignored);
     }
+    // A table replaced by a copy must not meet the log or journal a killed process left
+    // beside the old one: the record engine would apply it to the new bytes.
+    for (const char* side : {"-wal", "-shm", "-journal"}) {
+        fs::path stale = to;
+        stale += side;
+        fs::remove(stale, ignored);
+    }
     fs::rename(temporary, to, error);
     if (error) {
         return fail(error);
