@@ -17,6 +17,7 @@
 #include "core/log/trace_state.h"
 #include "core/sys/file_ops.h"
 #include "core/sys/folder_ops.h"
+#include "platform/cp1252.h"
 #include "support/fake_clock.h"
 #include "support/fake_event_pump.h"
 #include "support/one_line_changed.h"
@@ -170,6 +171,22 @@ TEST_F(IniAccessTest, ValueWithALineBreakIsRefusedBeforeAnyStep) {
     // Not even the folder of a new file is created for it.
     EXPECT_FALSE(ini.EcritureIni(File("sub/KS.ini"), "Data", "Frequency", "a\rb"));
     EXPECT_FALSE(fs::exists(File("sub")));
+}
+
+TEST_F(IniAccessTest, AccentedNamesAreWindows1252HereAndUtf8OnDisk) {
+    // The program names files in Windows-1252; the disk holds UTF-8 names. A write into a
+    // missing accented folder creates it under its UTF-8 name, and reads and listings find it.
+    const std::string file = File("Données/Réglages.ini"_cp);
+    const std::string name = "Fréquence Sud"_cp;
+    ASSERT_TRUE(ini.EcritureIni(file, "Station", "Lib", name));
+    EXPECT_EQ(Read((dir.Path() / "Données" / "Réglages.ini").string()),
+              "[Station]\r\nLib=" + name + "\r\n");
+    EXPECT_EQ(ini.LectureIni(file, "station", "LIB", ""), name);
+    std::int32_t count = 0;
+    EXPECT_THAT(ini.LectureIniListeDesClesDansUneSection(file, "Station", count),
+                ElementsAre("Lib=" + name));
+    EXPECT_EQ(count, 1);
+    EXPECT_THAT(world.ErrorReports(), IsEmpty());
 }
 
 TEST_F(IniAccessTest, RewriteKeepsEveryOtherLineAndTheLineEndsOfTheFile) {
