@@ -447,7 +447,11 @@ TEST_F(BtrieveLayerTest, KeyTestSkipsItsExceptions) {
     Call(5, 22, "A", 6);      // a key number file 22 does not have
     Call(5, 20, "ABC", 1);    // file 20 key 1: minimum 3
     Call(5, 22, "12345678");  // long enough
-    Call(19, 22, "");         // transactions are not tested
+    const std::size_t callsBefore = engine.calls.size();
+    for (const std::int16_t operation : std::initializer_list<std::int16_t>{19, 20, 1019, 21}) {
+        Call(operation, 22, "");  // transactions are not tested
+    }
+    EXPECT_EQ(engine.calls.size(), callsBefore + 4);  // each one reached the engine
     traceState.ApplicationEnFermeture = true;
     Call(5, 22, "A");
     EXPECT_THAT(TakeTrace(), IsEmpty());

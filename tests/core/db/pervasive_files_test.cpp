@@ -8,6 +8,8 @@
 
 #include "core/sys/file_ops.h"
 #include "db_fixture.h"
+#include "platform/cp1252.h"
+#include "platform/native_path.h"
 #include "support/temp_dir.h"
 
 namespace ks {
@@ -28,10 +30,11 @@ class PervasiveFilesTest : public test::DbFixture {
         stations.DossierStation1 = source.Path().string();  // CheckRep adds the "/"
         stations.NoStation2 = 1;
         stations.DossierStation2 = local.Folder();
-        // The scripted engine creates the file a create names, as the real one would.
+        // The scripted engine creates the file a create names, as the real one would (the name
+        // comes in Windows-1252).
         engine.onCall = [](const test::ScriptedEngine::Request& call) {
             if (call.operation == 14) {
-                std::ofstream(call.key.substr(0, call.keyLength)) << "created";
+                std::ofstream(NativePath(call.key.substr(0, call.keyLength))) << "created";
             }
         };
     }
@@ -151,6 +154,32 @@ TEST_F(PervasiveFilesTest, EmptyFileCountsAsMissing) {
     Open(41);
     EXPECT_THAT(engine.Operations(), ElementsAre(14, 0));
     EXPECT_TRUE(db.FichierOuvertBTR(0, 1, 41));
+}
+
+TEST_F(PervasiveFilesTest, OnlyFiles40To49AreCreatedWhenMissing) {
+    Open(40);
+    EXPECT_THAT(engine.Operations(), ElementsAre(14, 0));
+    EXPECT_TRUE(db.FichierOuvertBTR(0, 1, 40));
+    engine.calls.clear();
+    trace.lines.clear();
+    Open(37);  // shared, the last file below the range
+    Open(53);  // the first file above it that has a row
+    EXPECT_THAT(engine.calls, IsEmpty());
+    EXPECT_THAT(trace.lines, IsEmpty());
+}
+
+TEST_F(PervasiveFilesTest, AnAccentedFolderIsFoundAndNamedToTheEngineInWindows1252) {
+    std::filesystem::create_directory(local.Path() / "Données");
+    local.Write("Données/FDATA22.bt6", "table");
+    stations.DossierStation2 = local.Folder() + "Données"_cp;
+    Open(22);
+    ASSERT_THAT(engine.calls, SizeIs(1));
+    EXPECT_EQ(engine.calls[0].KeyText(), local.Folder() + "Données/FDATA22.bt6"_cp);
+    EXPECT_TRUE(db.FichierOuvertBTR(0, 1, 22));
+
+    Open(48);  // missing: created under the same Windows-1252 name
+    ASSERT_THAT(engine.Operations(), ElementsAre(0, 14, 0));
+    EXPECT_EQ(engine.calls[1].KeyText(), local.Folder() + "Données/FDATA48.bt6"_cp);
 }
 
 TEST_F(PervasiveFilesTest, ACreateThatLeavesNoFileOpensNothing) {
