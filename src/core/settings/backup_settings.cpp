@@ -151,7 +151,7 @@ void BackupSettings::FillStationLists(const std::string& systemFile, int first, 
         one.Clear();
         two.Clear();
     });
-    for (int station = 1; station <= kStationCount; ++station) {
+    for (int station = 1; station <= kStationLines; ++station) {
         errors.Guard(kInitSettings, [&] {
             const std::string number = N2S(station, 2, 0, "0", &errors);
             std::string line = m_services.ini.LectureIni(systemFile, "Base_01_Station_" + number,

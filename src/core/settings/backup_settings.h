@@ -40,7 +40,8 @@ inline constexpr int kStationLocal = 1;
 inline constexpr int kStationServeur2 = 2;
 inline constexpr int kStationLocal2 = 3;
 inline constexpr int kStationListCount = 4;
-inline constexpr int kStationCount = 10;
+// Lines of each station list: one per station, 1 to 10.
+inline constexpr int kStationLines = 10;
 
 class BackupSettings {
   public:

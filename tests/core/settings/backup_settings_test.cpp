@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "core/db/db_limits.h"
 #include "core/settings/frequency_lines.h"
 #include "platform/cp1252.h"
 #include "settings_env.h"
@@ -217,6 +218,16 @@ TEST_F(BackupSettingsTest, StationLinesComeFromTheTwoSystemFiles) {
     EXPECT_NE(std::find(messages.begin(), messages.end(),
                         "KS3_Systeme Local File: " + local + "KS3_Systeme.ini"),
               messages.end());
+}
+
+// The load reads the settings and addresses the database in the same code: both headers go
+// into one file, and the lists offer exactly the stations the database layer can address.
+TEST_F(BackupSettingsTest, StationListsOfferEveryStationTheDatabaseLayerAddresses) {
+    settings.InitSettings();
+    for (int list = 0; list < kStationListCount; ++list) {
+        EXPECT_EQ(settings.ComboStation(list).ListCount(), kStationCount) << "list " << list;
+    }
+    EXPECT_EQ(kStationLines, kStationCount);
 }
 
 TEST_F(BackupSettingsTest, ReloadingReplacesTheStationLines) {
