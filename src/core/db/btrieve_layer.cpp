@@ -151,7 +151,7 @@ BtrieveLayer::Next BtrieveLayer::ApplyPolicy(const CallSite& call, Attempts& att
     }
     if (IsLockStatus(status)) {
         ++attempts.retries;
-        if (attempts.retries > kConflictRetries) {
+        if (attempts.retries > kQuietRetries) {
             Report(call);
         }
         if (attempts.retries >= kLockAttempts) {
@@ -195,7 +195,7 @@ BtrieveLayer::Next BtrieveLayer::OnKeyChanged(const CallSite& call, Attempts& at
 
 // After ten retries a record conflict is given up and reported: the call stays a failure.
 BtrieveLayer::Next BtrieveLayer::OnConflict(const CallSite& call, Attempts& attempts) {
-    if (++attempts.retries > kConflictRetries) {
+    if (++attempts.retries > kQuietRetries) {
         Report(call);
         return Next::Leave;
     }

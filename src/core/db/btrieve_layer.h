@@ -28,12 +28,14 @@ struct TraceState;
 
 class BtrieveLayer {
   public:
-    // A call re-issued for a lock status stops after this many attempts (the last ones are
-    // reported); one that keeps answering "key number changed" after this many.
+    // Lock and conflict statuses (counted together) are retried this many times without a
+    // report; after that a lock status is reported at each attempt and a conflict gives up,
+    // reported.
+    static constexpr int kQuietRetries = 10;
+    // A call re-issued for a lock status stops after this many attempts; one that keeps
+    // answering "key number changed" after this many.
     static constexpr int kLockAttempts = 60;
     static constexpr int kKeyChangedAttempts = 3;
-    // Record conflicts are retried this many times before the call gives up, reported.
-    static constexpr int kConflictRetries = 10;
     static constexpr int kLockWaitMs = 1000;
     static constexpr int kConflictWaitMs = 500;
 
