@@ -29,10 +29,6 @@ constexpr std::size_t kEmptyKeyBlanks = 100;
 constexpr std::int16_t kStatusNotOpen = 20;
 constexpr std::int16_t kStatusPageConflict = 54;
 
-bool IsBlank(std::string_view text) {
-    return text.find_first_not_of(' ') == std::string_view::npos;
-}
-
 bool IsLockStatus(std::int16_t status) {
     switch (status) {
         case 36:

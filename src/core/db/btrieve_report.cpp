@@ -18,10 +18,6 @@ namespace {
 constexpr std::int16_t kStatusLicences = 161;
 constexpr std::int16_t kStatusConflict = engine::status::kConflict;
 
-bool IsBlank(std::string_view text) {
-    return text.find_first_not_of(' ') == std::string_view::npos;
-}
-
 bool NeedsRestoration(std::int16_t status, std::int16_t currentOperation) {
     switch (status) {
         case 2:

@@ -32,10 +32,6 @@ std::int32_t NumberOf(const std::error_code& code) {
     return kErrPathFileAccess;
 }
 
-bool IsBlank(std::string_view text) {
-    return text.find_first_not_of(' ') == std::string_view::npos;
-}
-
 }  // namespace
 
 void ErrorHandler::Record(const std::exception_ptr& error, int line) noexcept {

@@ -20,10 +20,6 @@ constexpr std::string_view kCallerForce = "Lib_Public:TraceLogForce";
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr int kKeepDays = 45;
 
-bool IsBlank(std::string_view text) {
-    return text.find_first_not_of(' ') == std::string_view::npos;
-}
-
 // Marks a flush as running for as long as it lasts, whatever way it ends.
 class FlushScope {
   public:

@@ -20,10 +20,6 @@ constexpr std::string_view kNomFichierSettings = "Lib_Public:NomFichierSettings"
 
 constexpr std::string_view kThemeKey = "Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager";
 
-bool IsBlank(std::string_view text) {
-    return text.find_first_not_of(' ') == std::string_view::npos;
-}
-
 // Vista and later (6 to 11) have no classic look worth advising against.
 bool IsVistaOrLater(std::int32_t osVersionCode) {
     return osVersionCode >= 6 && osVersionCode <= 11;

@@ -7,6 +7,7 @@
 #include "core/settings/whole_file.h"
 #include "core/sys/file_ops.h"
 #include "core/sys/folder_ops.h"
+#include "core/sys/text_helpers.h"
 #include "platform/native_path.h"
 
 namespace ks {
@@ -17,10 +18,6 @@ constexpr std::int16_t kReadOnlyAttribute = 1;
 // The profile functions take C strings: whatever follows a NUL never reaches them.
 std::string_view AsCString(std::string_view text) {
     return text.substr(0, text.find('\0'));
-}
-
-bool IsBlank(std::string_view text) {
-    return text.find_first_not_of(' ') == std::string_view::npos;
 }
 
 // What the 255-character read buffer holds of a text: up to 254 characters.

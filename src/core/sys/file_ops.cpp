@@ -39,10 +39,6 @@ constexpr std::int32_t kDeleteDefaultFlags =
 constexpr std::uint64_t kSlowSizeQueryMs = 1000;
 constexpr std::int16_t kReadOnly = 1;
 
-bool IsBlank(std::string_view text) {
-    return text.find_first_not_of(' ') == std::string_view::npos;
-}
-
 std::string Joined(std::string_view caller, std::string_view own) {
     std::string name(caller);
     name += '>';

@@ -64,10 +64,6 @@ char FirstOrBlank(std::string_view fill) {
     return fill.empty() ? ' ' : fill.front();
 }
 
-bool IsBlank(std::string_view text) {
-    return text.find_first_not_of(' ') == std::string_view::npos;
-}
-
 std::string TwoDigits(int value) {
     std::string text = std::to_string(value);
     if (text.size() < 2) {

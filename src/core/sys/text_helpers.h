@@ -59,6 +59,11 @@ EclateParts EclateRepFicExt(std::string_view path, ErrorHandler* errors = nullpt
 // The leading number of a text, as the classic Val reads it ("12abc" is 12, "abc" is 0).
 double Val(std::string_view text);
 
+// True when the text is empty or holds only blanks.
+inline bool IsBlank(std::string_view text) {
+    return text.find_first_not_of(' ') == std::string_view::npos;
+}
+
 // Text without leading and trailing blanks.
 std::string Trim(std::string_view text);
 
