@@ -85,12 +85,12 @@ bool SoleUse::ReadStart(unsigned char* bytes, std::size_t size, std::int64_t& fi
     return code == SQLITE_OK || code == SQLITE_IOERR_SHORT_READ;
 }
 
-int SoleUse::WriteAndSync(const unsigned char* bytes, std::size_t size, std::int64_t offset) {
+int SoleUse::Write(const unsigned char* bytes, std::size_t size, std::int64_t offset, bool sync) {
     if (m_file == nullptr || m_level != SQLITE_LOCK_EXCLUSIVE) {
         return SQLITE_MISUSE;
     }
     const int code = m_file->pMethods->xWrite(m_file, bytes, static_cast<int>(size), offset);
-    return code != SQLITE_OK ? code : m_file->pMethods->xSync(m_file, SQLITE_SYNC_NORMAL);
+    return code != SQLITE_OK || !sync ? code : m_file->pMethods->xSync(m_file, SQLITE_SYNC_NORMAL);
 }
 
 }  // namespace ks::engine

@@ -38,9 +38,9 @@ class SoleUse {
 
     // Reads the first `size` bytes of the file and its length; false on a read failure.
     bool ReadStart(unsigned char* bytes, std::size_t size, std::int64_t& fileSize);
-    // Writes `bytes` at `offset` and waits for the disk: only while holding the file
-    // exclusively and before SQLite has read it, so that no copy of the page is cached.
-    int WriteAndSync(const unsigned char* bytes, std::size_t size, std::int64_t offset);
+    // Writes `bytes` at `offset`, and waits for the disk when `sync`: only while holding the
+    // file exclusively and before SQLite has read it, so that no copy of the page is cached.
+    int Write(const unsigned char* bytes, std::size_t size, std::int64_t offset, bool sync);
 
   private:
     sqlite3_file* m_file = nullptr;

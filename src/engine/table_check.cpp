@@ -13,6 +13,7 @@ std::vector<std::string> CheckTableFile(const std::filesystem::path& path) {
     std::vector<std::string> problems;
     std::unique_ptr<TableFile> file;
     TableOpenOptions options;
+    options.readOnly = true;  // a check writes nothing, not even a new session mark
     if (const auto result = TableFile::Open(path, options, file); result != 0) {
         problems.push_back("cannot be opened as a table file (status " + std::to_string(result) +
                            ")");

@@ -386,7 +386,12 @@ std::int16_t TableFile::Open(const fs::path& path, const TableOpenOptions& optio
                 for (int i = 0; i < 4; ++i) {
                     bytes[i] = static_cast<unsigned char>(next >> (24 - 8 * i));
                 }
-                CheckSqlite(use.WriteAndSync(bytes, sizeof bytes, kMarkOffset), db.Get());
+                // On the disk before any commit of the session, whose log carries the new
+                // mark: after a power cut the log must not look foreign to its own table.
+                // Without waiting for the disk a power cut may lose the session's commits
+                // anyway (see TableOpenOptions), and a log judged foreign is only dropped.
+                CheckSqlite(use.Write(bytes, sizeof bytes, kMarkOffset, options.waitForDisk),
+                            db.Get());
             }
             if (writable) {
                 db.Exec("PRAGMA journal_mode=WAL");

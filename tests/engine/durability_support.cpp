@@ -76,6 +76,12 @@ std::string MakeRecord(std::uint32_t key, std::uint32_t version) {
     return record;
 }
 
+engine::EngineOptions NoSyncOptions() {
+    engine::EngineOptions options;
+    options.waitForDisk = false;
+    return options;
+}
+
 TableClient::TableClient(engine::BtrCall& engine, std::string path)
     : m_engine(engine), m_path(std::move(path)) {}
 
@@ -184,7 +190,7 @@ bool Walk(TableClient& table, std::int8_t keyNumber, bool forward,
 }  // namespace
 
 bool ReadTable(const std::string& path, Contents& contents, std::string& problem) {
-    engine::RecordEngine engine;
+    engine::RecordEngine engine(NoSyncOptions());
     TableClient table(engine, path);
     if (const auto result = table.Open(); result != engine::status::kSuccess) {
         problem = "open answered " + std::to_string(result);

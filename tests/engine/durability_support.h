@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/btr_call.h"
+#include "engine/record_engine.h"
 
 namespace ks::test::durability {
 
@@ -23,6 +24,10 @@ std::string CreateBuffer();
 // The record of `key` in its `version`: its group (key 1) and filler change with the version.
 std::string MakeRecord(std::uint32_t key, std::uint32_t version);
 std::string KeyText(std::uint32_t key);
+
+// Engine options that do not wait for the disk: what a killed process wrote stays in the
+// system's cache, so the tests of killed processes need no sync (they cannot cut the power).
+engine::EngineOptions NoSyncOptions();
 
 // One open of a table file through the classic call.
 class TableClient {
