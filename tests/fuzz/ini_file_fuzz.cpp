@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/settings/ini_file.h"
+#include "support/changed_lines.h"
 
 namespace {
 
@@ -38,21 +39,6 @@ std::string_view Unquoted(std::string_view value) {
         return value.substr(1, value.size() - 2);
     }
     return value;
-}
-
-// True when `after` is `before` with bytes replaced inside a single line at most.
-bool OnlyOneLineChanged(std::string_view before, std::string_view after) {
-    std::size_t prefix = 0;
-    while (prefix < before.size() && prefix < after.size() && before[prefix] == after[prefix]) {
-        ++prefix;
-    }
-    std::size_t suffix = 0;
-    while (suffix < before.size() - prefix && suffix < after.size() - prefix &&
-           before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix]) {
-        ++suffix;
-    }
-    return before.substr(prefix, before.size() - prefix - suffix).find('\n') ==
-           std::string_view::npos;
 }
 
 template <std::size_t N>
@@ -88,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     if (edited.Value(section, key) != std::string(Unquoted(Trimmed(value)))) {
         __builtin_trap();  // the stored value does not read back
     }
-    if (!OnlyOneLineChanged(text, edited.Bytes())) {
+    if (!ks::test::ChangesOneLineAtMost(text, edited.Bytes())) {
         __builtin_trap();  // another line of the file was touched
     }
     return 0;

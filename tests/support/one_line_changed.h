@@ -1,27 +1,20 @@
-// Checks the promise of the INI writer: a rewrite replaces or inserts bytes inside one line at
-// most, and every other byte of the file, line ends included, stays as it was.
+// The INI writer's promise (see changed_lines.h) as a GoogleTest assertion that shows the
+// bytes removed across lines when it fails.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "support/changed_lines.h"
+
 namespace ks::test {
 
 inline ::testing::AssertionResult OnlyOneLineChanged(const std::string& before,
                                                      const std::string& after) {
-    std::size_t prefix = 0;
-    while (prefix < before.size() && prefix < after.size() && before[prefix] == after[prefix]) {
-        ++prefix;
-    }
-    std::size_t suffix = 0;
-    while (suffix < before.size() - prefix && suffix < after.size() - prefix &&
-           before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix]) {
-        ++suffix;
-    }
-    const std::string removed = before.substr(prefix, before.size() - prefix - suffix);
-    if (removed.find('\n') != std::string::npos) {
-        return ::testing::AssertionFailure() << "bytes removed across lines: [" << removed << "]";
+    if (!ChangesOneLineAtMost(before, after)) {
+        return ::testing::AssertionFailure()
+               << "bytes removed across lines: [" << RemovedBytes(before, after) << "]";
     }
     return ::testing::AssertionSuccess();
 }
