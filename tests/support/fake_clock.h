@@ -9,7 +9,7 @@
 namespace ks::test {
 
 class FakeClock : public Clock {
-public:
+  public:
     explicit FakeClock(DateTime now = DateTime{2026, 12, 7, 9, 5, 7, 42}) : m_now(now) {}
 
     DateTime Now() const override { return m_now; }
@@ -40,7 +40,7 @@ public:
 
     std::vector<int> sleeps;
 
-private:
+  private:
     DateTime m_now;
     std::uint64_t m_tick = 1'000'000;
     bool m_tick64Available = true;

@@ -10,7 +10,7 @@
 namespace ks::test {
 
 class FakeDialogs : public Dialogs {
-public:
+  public:
     struct Message {
         MsgIcon icon;
         MsgButtons buttons;

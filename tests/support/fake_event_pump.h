@@ -9,7 +9,7 @@
 namespace ks::test {
 
 class FakeEventPump : public EventPump {
-public:
+  public:
     void DoEvents() override {
         ++calls;
         if (onEvents) {

@@ -10,7 +10,7 @@
 namespace ks::test {
 
 class FakeLoadView : public LoadView {
-public:
+  public:
     void ShowLastLoad(const std::string& text) override { Set("last", text); }
     void ShowNextLoad(const std::string& text) override { Set("next", text); }
     void ShowCountdown(const std::string& text) override { Set("countdown", text); }
@@ -35,7 +35,7 @@ public:
     std::vector<std::string> calls;  // "field=value" in call order
     int blinks = 0;
 
-private:
+  private:
     static std::string Range(int minimum, int maximum, int value) {
         return std::to_string(minimum) + ".." + std::to_string(maximum) + ":" +
                std::to_string(value);

@@ -10,7 +10,7 @@
 namespace ks::test {
 
 class RecordingTrace : public TraceSink {
-public:
+  public:
     struct Line {
         std::int16_t base;
         std::int16_t file;

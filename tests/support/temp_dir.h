@@ -7,7 +7,7 @@
 namespace ks::test {
 
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -24,7 +24,7 @@ public:
     // The bytes of a file (empty when it cannot be read).
     static std::string Read(const std::filesystem::path& file);
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 
