@@ -13,7 +13,7 @@ inline constexpr std::size_t kPositionBlockSize = 128;
 inline constexpr std::size_t kKeyBufferSize = 255;
 
 class BtrCall {
-public:
+  public:
     virtual ~BtrCall() = default;
 
     // `dataLength` is in/out; `keyBuffer` holds at least kKeyBufferSize bytes.

@@ -2,6 +2,8 @@
 
 namespace ks::engine {
 
-int FormatVersion() { return 1; }
+int FormatVersion() {
+    return 1;
+}
 
 }  // namespace ks::engine

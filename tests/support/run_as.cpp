@@ -10,8 +10,8 @@
 namespace ks::test {
 
 bool CanRunAsNobody() {
-    return geteuid() == 0 && (std::filesystem::exists("/usr/bin/setpriv") ||
-                              std::filesystem::exists("/bin/setpriv"));
+    return geteuid() == 0 &&
+           (std::filesystem::exists("/usr/bin/setpriv") || std::filesystem::exists("/bin/setpriv"));
 }
 
 RunResult RunAsNobody(const std::vector<std::string>& argv) {

@@ -21,7 +21,7 @@ inline constexpr std::int32_t kErrPathFileAccess = 75;
 inline constexpr std::int32_t kErrPathNotFound = 76;
 
 class Failure : public std::exception {
-public:
+  public:
     Failure(std::int32_t number, std::string description, std::string source = {})
         : m_number(number), m_description(std::move(description)), m_source(std::move(source)) {}
 
@@ -30,7 +30,7 @@ public:
     const std::string& Source() const noexcept { return m_source; }
     const char* what() const noexcept override { return m_description.c_str(); }
 
-private:
+  private:
     std::int32_t m_number;
     std::string m_description;
     std::string m_source;

@@ -9,7 +9,7 @@
 namespace ks {
 
 class TraceSink {
-public:
+  public:
     virtual ~TraceSink() = default;
 
     // Adds one line with its context numbers (-1: none). `incident` registers the line in the

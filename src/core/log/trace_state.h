@@ -8,11 +8,11 @@
 namespace ks {
 
 struct TraceState {
-    std::uint64_t LastMarkTick = 0;  // tick of the last elapsed-time mark
-    std::string LastHeaderDay;       // day key of the last header block written
-    std::string LastPurgeDay;        // day key of the last purge of old log files
-    bool InErrorHandler = false;     // true while GestionDesErreurs runs
-    bool TraceFichierActif = false;  // file output enabled (options window loaded)
+    std::uint64_t LastMarkTick = 0;       // tick of the last elapsed-time mark
+    std::string LastHeaderDay;            // day key of the last header block written
+    std::string LastPurgeDay;             // day key of the last purge of old log files
+    bool InErrorHandler = false;          // true while GestionDesErreurs runs
+    bool TraceFichierActif = false;       // file output enabled (options window loaded)
     bool ApplicationEnFermeture = false;  // shutdown has begun
 };
 

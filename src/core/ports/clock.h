@@ -9,7 +9,7 @@
 namespace ks {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
 
     // Local date and time now, with milliseconds.

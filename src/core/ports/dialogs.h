@@ -27,7 +27,7 @@ struct TaskDialogRequest {
 inline constexpr std::int32_t kTaskButtonOk = 1;
 
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
 
     // A modal message box; returns the button pressed.

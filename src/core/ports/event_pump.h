@@ -5,7 +5,7 @@
 namespace ks {
 
 class EventPump {
-public:
+  public:
     virtual ~EventPump() = default;
     virtual void DoEvents() = 0;
 };

@@ -7,7 +7,7 @@
 namespace ks {
 
 class LoadView {
-public:
+  public:
     virtual ~LoadView() = default;
 
     virtual void ShowLastLoad(const std::string& text) = 0;   // "Précédent"
@@ -18,7 +18,7 @@ public:
     // TexteTimingData index 0 and 1 of the options window.
     virtual void ShowTimingData(int index, const std::string& text) = 0;
 
-    virtual void ShowCopy(bool visible) = 0;  // LabelCopie
+    virtual void ShowCopy(bool visible) = 0;      // LabelCopie
     virtual void SetCopyProgress(int value) = 0;  // ProgressBarCopie, 0 to 100
 
     virtual void ShowTransfer(bool visible) = 0;  // LabelTransfert(0)
