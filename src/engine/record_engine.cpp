@@ -417,27 +417,37 @@ int KeyIndex(const TableFile& file, std::int8_t keyNumber) {
 
 }  // namespace
 
-std::int16_t RecordEngine::Insert(Request& request) {
-    Cursor cursor;
-    Handle* handle = nullptr;
+std::int16_t RecordEngine::PrepareWrite(const Request& request, Cursor& cursor, Handle*& handle,
+                                        std::size_t& keyIndex) {
     if (const auto result = Resolve(request, cursor, handle); result != status::kSuccess) {
         return result;
     }
-    TableFile& file = *handle->file;
+    const TableFile& file = *handle->file;
     if (handle->readOnly || file.ReadOnly()) {
         return status::kAccessDenied;
     }
     if (request.data == nullptr || request.dataLength != file.Spec().recordLength) {
         return status::kDataBufferTooShort;
     }
-    const int keyIndex = KeyIndex(file, request.keyNumber);
-    if (keyIndex < 0) {
+    const int index = KeyIndex(file, request.keyNumber);
+    if (index < 0) {
         return status::kInvalidKeyNumber;
     }
-    const auto k = static_cast<std::size_t>(keyIndex);
-    if (request.key == nullptr || request.keyLength < file.Spec().keys[k].Length()) {
+    keyIndex = static_cast<std::size_t>(index);
+    if (request.key == nullptr || request.keyLength < file.Spec().keys[keyIndex].Length()) {
         return status::kKeyBufferTooShort;
     }
+    return status::kSuccess;
+}
+
+std::int16_t RecordEngine::Insert(Request& request) {
+    Cursor cursor;
+    Handle* handle = nullptr;
+    std::size_t k = 0;
+    if (const auto result = PrepareWrite(request, cursor, handle, k); result != status::kSuccess) {
+        return result;
+    }
+    TableFile& file = *handle->file;
     const std::string record(reinterpret_cast<const char*>(request.data), request.dataLength);
     std::int64_t id = 0;
     const auto result = file.Insert(record, id);
@@ -455,24 +465,11 @@ std::int16_t RecordEngine::Insert(Request& request) {
 std::int16_t RecordEngine::Update(Request& request) {
     Cursor cursor;
     Handle* handle = nullptr;
-    if (const auto result = Resolve(request, cursor, handle); result != status::kSuccess) {
+    std::size_t k = 0;
+    if (const auto result = PrepareWrite(request, cursor, handle, k); result != status::kSuccess) {
         return result;
     }
     TableFile& file = *handle->file;
-    if (handle->readOnly || file.ReadOnly()) {
-        return status::kAccessDenied;
-    }
-    if (request.data == nullptr || request.dataLength != file.Spec().recordLength) {
-        return status::kDataBufferTooShort;
-    }
-    const int keyIndex = KeyIndex(file, request.keyNumber);
-    if (keyIndex < 0) {
-        return status::kInvalidKeyNumber;
-    }
-    const auto k = static_cast<std::size_t>(keyIndex);
-    if (request.key == nullptr || request.keyLength < file.Spec().keys[k].Length()) {
-        return status::kKeyBufferTooShort;
-    }
     if (cursor.state != CursorState::kOnRecord) {
         return status::kInvalidPositioning;
     }
