@@ -1,14 +1,13 @@
 #!/usr/bin/env bash
-# Installs what the build needs, builds the program and starts it on a demo station made in
-# build/demo (the program's folder there holds its settings, log and station folders).
+# Installs what the build needs, builds the program and its tools, makes (or refreshes) a demo
+# station in build/demo and starts the program on it (--root: the program's folder there holds
+# its settings, log folder and station folders).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
-cmake --preset release -DKS_BUILD_BENCH=OFF
-cmake --build --preset release
+cmake --preset run
+cmake --build --preset run
 demo="$PWD/build/demo"
 mkdir -p "$demo"
-if [ -x build/release/tools/demo/ks-demo-station ]; then
-  build/release/tools/demo/ks-demo-station "$demo"
-fi
-exec build/release/src/gui/diffuseur-secours --root "$demo"
+build/run/tools/demo/ks-demo-station "$demo"
+exec build/run/src/gui/diffuseur-secours --root "$demo"
