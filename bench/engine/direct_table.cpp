@@ -13,9 +13,9 @@ bool Unique(const std::vector<Segment>& key) {
 
 }  // namespace
 
-DirectTable::DirectTable(const std::string& path, const TableSpec& spec,
+DirectTable::DirectTable(const std::string& path, const TableSpec& shape,
                          const DirectSettings& settings)
-    : m_spec(spec), m_settings(settings) {
+    : m_spec(shape), m_settings(settings) {
     for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
         std::filesystem::remove(path + suffix);
     }
@@ -27,13 +27,13 @@ DirectTable::DirectTable(const std::string& path, const TableSpec& spec,
     Exec(std::string("PRAGMA synchronous=") + m_settings.synchronous);
     Exec("PRAGMA cache_size=-" + std::to_string(m_settings.cacheKib));
     std::string columns = "id INTEGER PRIMARY KEY, data BLOB NOT NULL";
-    for (std::size_t k = 0; k < spec.keys.size(); ++k) {
+    for (std::size_t k = 0; k < shape.keys.size(); ++k) {
         columns += ", k" + std::to_string(k) + " BLOB NOT NULL";
     }
     Exec("CREATE TABLE r(" + columns + ")");
-    for (std::size_t k = 0; k < spec.keys.size(); ++k) {
+    for (std::size_t k = 0; k < shape.keys.size(); ++k) {
         const std::string column = "k" + std::to_string(k);
-        const bool unique = Unique(spec.keys[k]);
+        const bool unique = Unique(shape.keys[k]);
         Exec(std::string(unique ? "CREATE UNIQUE INDEX" : "CREATE INDEX") + " i" + column +
              " ON r(" + column + (unique ? ")" : ", id)"));
         // Duplicates keep insertion order: the row id breaks ties.
@@ -48,7 +48,7 @@ DirectTable::DirectTable(const std::string& path, const TableSpec& spec,
     }
     std::string names = "data";
     std::string values = "?1";
-    for (std::size_t k = 0; k < spec.keys.size(); ++k) {
+    for (std::size_t k = 0; k < shape.keys.size(); ++k) {
         names += ", k" + std::to_string(k);
         values += ", ?" + std::to_string(k + 2);
     }

@@ -23,7 +23,7 @@ struct DirectSettings {
 class DirectTable final : public BenchTable {
   public:
     // Creates the table at `path` (replacing any file there).
-    DirectTable(const std::string& path, const TableSpec& spec, const DirectSettings& settings);
+    DirectTable(const std::string& path, const TableSpec& shape, const DirectSettings& settings);
     ~DirectTable() override;
     DirectTable(const DirectTable&) = delete;
     DirectTable& operator=(const DirectTable&) = delete;

@@ -9,10 +9,10 @@ namespace ks::bench {
 
 namespace op = engine::op;
 
-EngineTable::EngineTable(engine::BtrCall& engine, const std::string& path, const TableSpec& spec,
+EngineTable::EngineTable(engine::BtrCall& engine, const std::string& path, const TableSpec& shape,
                          bool create)
-    : m_engine(engine), m_spec(spec) {
-    std::string buffer = CreateBuffer(spec);
+    : m_engine(engine), m_spec(shape) {
+    std::string buffer = CreateBuffer(shape);
     std::uint32_t length = static_cast<std::uint32_t>(buffer.size());
     std::memcpy(m_key.data(), path.data(), path.size());
     if (create && m_engine.Call(op::kCreate, m_block.data(), buffer.data(), length, m_key.data(),

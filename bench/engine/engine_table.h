@@ -16,7 +16,7 @@ class EngineTable final : public BenchTable {
   public:
     // Creates the table at `path` (replacing any file there) and opens it; with `create`
     // false, opens the table already there.
-    EngineTable(engine::BtrCall& engine, const std::string& path, const TableSpec& spec,
+    EngineTable(engine::BtrCall& engine, const std::string& path, const TableSpec& shape,
                 bool create = true);
     ~EngineTable() override;
     EngineTable(const EngineTable&) = delete;

@@ -63,13 +63,13 @@ TableSpec PointerTableSpec() {
     return {50, 512, {{{1, 11, kModifiable}}}};
 }
 
-std::string CreateBuffer(const TableSpec& spec) {
+std::string CreateBuffer(const TableSpec& shape) {
     std::string buffer(160, '\0');
-    PutLe16(buffer, 0, spec.recordLength);
-    PutLe16(buffer, 2, spec.pageSize);
-    PutLe16(buffer, 4, static_cast<std::uint16_t>(spec.keys.size()));
+    PutLe16(buffer, 0, shape.recordLength);
+    PutLe16(buffer, 2, shape.pageSize);
+    PutLe16(buffer, 4, static_cast<std::uint16_t>(shape.keys.size()));
     std::size_t offset = 16;
-    for (const auto& key : spec.keys) {
+    for (const auto& key : shape.keys) {
         for (std::size_t s = 0; s < key.size(); ++s) {
             const bool more = s + 1 < key.size();
             PutLe16(buffer, offset, key[s].position);
@@ -82,9 +82,9 @@ std::string CreateBuffer(const TableSpec& spec) {
     return buffer;
 }
 
-std::string KeyValue(const TableSpec& spec, int key, const std::string& record) {
+std::string KeyValue(const TableSpec& shape, int key, const std::string& record) {
     std::string value;
-    for (const auto& segment : spec.keys[static_cast<std::size_t>(key)]) {
+    for (const auto& segment : shape.keys[static_cast<std::size_t>(key)]) {
         std::string part = record.substr(segment.position - 1U, segment.length);
         if ((segment.flags & kCaseInsensitive) != 0) {
             for (char& c : part) {

@@ -34,12 +34,12 @@ TableSpec SongExtraTableSpec();
 TableSpec PointerTableSpec();
 
 // The create buffer the engine expects: record length, page size, key count, then one 16-byte
-// specification per segment.
-std::string CreateBuffer(const TableSpec& spec);
+// description per segment.
+std::string CreateBuffer(const TableSpec& shape);
 
 // The value of key `key` of `record`: its segments in order, a-z folded for case-insensitive
 // segments.
-std::string KeyValue(const TableSpec& spec, int key, const std::string& record);
+std::string KeyValue(const TableSpec& shape, int key, const std::string& record);
 
 // Song number `n` as a record: key 0 is `n` on eight digits, the other keys repeat over
 // groups of songs, the rest is filler that differs from song to song.

@@ -48,7 +48,7 @@ std::size_t FileSpec::SegmentCount() const {
     return count;
 }
 
-std::int16_t ParseFileSpec(const std::uint8_t* buffer, std::size_t size, FileSpec& spec) {
+std::int16_t ParseFileSpec(const std::uint8_t* buffer, std::size_t size, FileSpec& shape) {
     if (buffer == nullptr || size < kSpecHeaderSize) {
         return status::kDataBufferTooShort;
     }
@@ -92,20 +92,20 @@ std::int16_t ParseFileSpec(const std::uint8_t* buffer, std::size_t size, FileSpe
         }
         parsed.keys.push_back(std::move(key));
     }
-    spec = std::move(parsed);
+    shape = std::move(parsed);
     return status::kSuccess;
 }
 
-std::string EncodeFileSpec(const FileSpec& spec, std::uint32_t recordCount) {
-    std::string out(kSpecHeaderSize + kKeySpecSize * spec.SegmentCount(), '\0');
-    Write16(out, 0, spec.recordLength);
-    Write16(out, 2, spec.pageSize);
-    Write16(out, 4, static_cast<std::uint32_t>(spec.keys.size()));
+std::string EncodeFileSpec(const FileSpec& shape, std::uint32_t recordCount) {
+    std::string out(kSpecHeaderSize + kKeySpecSize * shape.SegmentCount(), '\0');
+    Write16(out, 0, shape.recordLength);
+    Write16(out, 2, shape.pageSize);
+    Write16(out, 4, static_cast<std::uint32_t>(shape.keys.size()));
     Write16(out, 6, recordCount & 0xFFFF);
     Write16(out, 8, recordCount >> 16);
-    Write16(out, 10, spec.fileFlags);
+    Write16(out, 10, shape.fileFlags);
     std::size_t offset = kSpecHeaderSize;
-    for (const auto& key : spec.keys) {
+    for (const auto& key : shape.keys) {
         for (const auto& segment : key.segments) {
             Write16(out, offset, segment.position);
             Write16(out, offset + 2, segment.length);

@@ -42,14 +42,14 @@ inline constexpr std::size_t kCreateBufferSize = 160;
 // Longest key the engine accepts, as the key buffer holds 255 bytes.
 inline constexpr std::size_t kMaxKeyLength = 255;
 
-// Reads a create buffer of `size` bytes into `spec`. Returns 0 or the status that refuses it:
+// Reads a create buffer of `size` bytes into `shape`. Returns 0 or the status that refuses it:
 // 22 (buffer too short for the keys it announces), 24 (page size), 28 (record length), 27 (a
 // segment outside the record), 29 (a key of length 0 or longer than 255), 1 (key flags this
 // engine does not support: descending, null, alternate collating, extended types).
-std::int16_t ParseFileSpec(const std::uint8_t* buffer, std::size_t size, FileSpec& spec);
+std::int16_t ParseFileSpec(const std::uint8_t* buffer, std::size_t size, FileSpec& shape);
 
 // The buffer of the stat operation: the create layout with the record count in bytes 7-10,
-// one 16-byte specification per segment.
-std::string EncodeFileSpec(const FileSpec& spec, std::uint32_t recordCount);
+// one 16-byte description per segment.
+std::string EncodeFileSpec(const FileSpec& shape, std::uint32_t recordCount);
 
 }  // namespace ks::engine

@@ -253,7 +253,7 @@ std::int16_t RecordEngine::Resolve(const Request& request, Cursor& cursor, Handl
         return status::kFileNotOpen;
     }
     if (decoded->keyNumber >= 0 &&
-        static_cast<std::size_t>(decoded->keyNumber) >= it->second.file->Spec().keys.size()) {
+        static_cast<std::size_t>(decoded->keyNumber) >= it->second.file->Shape().keys.size()) {
         return status::kFileNotOpen;
     }
     cursor = *decoded;
@@ -338,8 +338,8 @@ std::int16_t RecordEngine::Create(Request& request) {
     if (name.empty() || name.back() == '/') {
         return status::kInvalidFileName;
     }
-    FileSpec spec;
-    if (const auto result = ParseFileSpec(request.data, request.dataLength, spec);
+    FileSpec shape;
+    if (const auto result = ParseFileSpec(request.data, request.dataLength, shape);
         result != status::kSuccess) {
         return result;
     }
@@ -361,7 +361,7 @@ std::int16_t RecordEngine::Create(Request& request) {
     if (!fs::is_directory(folder, error)) {
         return status::kFileNotFound;
     }
-    TableFile::Create(native, spec, TableOptions());
+    TableFile::Create(native, shape, TableOptions());
     return status::kSuccess;
 }
 
@@ -371,7 +371,7 @@ std::int16_t RecordEngine::Stat(Request& request) {
     if (const auto result = Resolve(request, cursor, handle); result != status::kSuccess) {
         return result;
     }
-    const std::string buffer = EncodeFileSpec(handle->file->Spec(), handle->file->RecordCount());
+    const std::string buffer = EncodeFileSpec(handle->file->Shape(), handle->file->RecordCount());
     if (request.data == nullptr || request.dataLength < buffer.size()) {
         return status::kDataBufferTooShort;
     }
@@ -382,7 +382,7 @@ std::int16_t RecordEngine::Stat(Request& request) {
 
 void RecordEngine::PositionOn(Request& request, Cursor& cursor, std::size_t keyNumber,
                               const FoundRecord& found) {
-    const KeyDef& key = m_handles.at(cursor.handle).file->Spec().keys[keyNumber];
+    const KeyDef& key = m_handles.at(cursor.handle).file->Shape().keys[keyNumber];
     const std::string keyBytes = KeyOfRecord(key, found.data);
     std::memcpy(request.key, keyBytes.data(), keyBytes.size());
     cursor.keyNumber = static_cast<std::int8_t>(keyNumber);
@@ -409,7 +409,7 @@ namespace {
 
 // The key number of a call, or -1 when the file has no such key.
 int KeyIndex(const TableFile& file, std::int8_t keyNumber) {
-    if (keyNumber < 0 || static_cast<std::size_t>(keyNumber) >= file.Spec().keys.size()) {
+    if (keyNumber < 0 || static_cast<std::size_t>(keyNumber) >= file.Shape().keys.size()) {
         return -1;
     }
     return keyNumber;
@@ -426,7 +426,7 @@ std::int16_t RecordEngine::PrepareWrite(const Request& request, Cursor& cursor, 
     if (handle->readOnly || file.ReadOnly()) {
         return status::kAccessDenied;
     }
-    if (request.data == nullptr || request.dataLength != file.Spec().recordLength) {
+    if (request.data == nullptr || request.dataLength != file.Shape().recordLength) {
         return status::kDataBufferTooShort;
     }
     const int index = KeyIndex(file, request.keyNumber);
@@ -434,7 +434,7 @@ std::int16_t RecordEngine::PrepareWrite(const Request& request, Cursor& cursor, 
         return status::kInvalidKeyNumber;
     }
     keyIndex = static_cast<std::size_t>(index);
-    if (request.key == nullptr || request.keyLength < file.Spec().keys[keyIndex].Length()) {
+    if (request.key == nullptr || request.keyLength < file.Shape().keys[keyIndex].Length()) {
         return status::kKeyBufferTooShort;
     }
     return status::kSuccess;
@@ -455,7 +455,7 @@ std::int16_t RecordEngine::Insert(Request& request) {
     if (result != status::kSuccess) {
         return result;
     }
-    const KeyDef& key = file.Spec().keys[k];
+    const KeyDef& key = file.Shape().keys[k];
     FoundRecord found{id, key.Duplicates() ? id : 0, FoldKey(key, KeyOfRecord(key, record)),
                       record};
     PositionOn(request, cursor, k, found);
@@ -526,7 +526,7 @@ std::int16_t RecordEngine::GetByKey(Request& request) {
         return status::kInvalidKeyNumber;
     }
     const auto k = static_cast<std::size_t>(keyIndex);
-    const KeyDef& key = file.Spec().keys[k];
+    const KeyDef& key = file.Shape().keys[k];
     if (request.key == nullptr || request.keyLength < key.Length()) {
         return status::kKeyBufferTooShort;
     }
@@ -569,7 +569,7 @@ std::int16_t RecordEngine::GetEnd(Request& request) {
         return status::kInvalidKeyNumber;
     }
     const auto k = static_cast<std::size_t>(keyIndex);
-    if (request.key == nullptr || request.keyLength < file.Spec().keys[k].Length()) {
+    if (request.key == nullptr || request.keyLength < file.Shape().keys[k].Length()) {
         return status::kKeyBufferTooShort;
     }
     const auto found =
@@ -594,7 +594,7 @@ std::int16_t RecordEngine::GetNextOrPrevious(Request& request) {
     }
     TableFile& file = *handle->file;
     const auto k = static_cast<std::size_t>(cursor.keyNumber);
-    if (request.key == nullptr || request.keyLength < file.Spec().keys[k].Length()) {
+    if (request.key == nullptr || request.keyLength < file.Shape().keys[k].Length()) {
         return status::kKeyBufferTooShort;
     }
     std::string from = cursor.key;

@@ -19,7 +19,7 @@ std::vector<std::string> CheckTableFile(const std::filesystem::path& path) {
                            ")");
         return problems;
     }
-    const FileSpec& spec = file->Spec();
+    const FileSpec& shape = file->Shape();
     try {
         SqliteStatement integrity(file->Db(), "PRAGMA integrity_check");
         while (integrity.Step()) {
@@ -29,9 +29,9 @@ std::vector<std::string> CheckTableFile(const std::filesystem::path& path) {
             }
         }
         std::string columns = "id, data";
-        for (std::size_t k = 0; k < spec.keys.size(); ++k) {
+        for (std::size_t k = 0; k < shape.keys.size(); ++k) {
             columns += ", " + KeyColumn(k);
-            if (spec.keys[k].Duplicates()) {
+            if (shape.keys[k].Duplicates()) {
                 columns += ", " + SeqColumn(k);
             }
         }
@@ -42,13 +42,13 @@ std::vector<std::string> CheckTableFile(const std::filesystem::path& path) {
             const std::string data = records.ColumnBlob(1);
             highest = std::max(highest, id);
             const std::string where = "record " + std::to_string(id);
-            if (data.size() != spec.recordLength) {
+            if (data.size() != shape.recordLength) {
                 problems.push_back(where + ": " + std::to_string(data.size()) +
-                                   " bytes instead of " + std::to_string(spec.recordLength));
+                                   " bytes instead of " + std::to_string(shape.recordLength));
             }
             int column = 2;
-            for (std::size_t k = 0; k < spec.keys.size(); ++k) {
-                const KeyDef& key = spec.keys[k];
+            for (std::size_t k = 0; k < shape.keys.size(); ++k) {
+                const KeyDef& key = shape.keys[k];
                 if (records.ColumnBlob(column++) != FoldKey(key, KeyOfRecord(key, data))) {
                     problems.push_back(where + ": key " + std::to_string(k) +
                                        " does not match the record");
@@ -63,7 +63,7 @@ std::vector<std::string> CheckTableFile(const std::filesystem::path& path) {
             problems.push_back("the next record number " + std::to_string(next.ColumnInt(0)) +
                                " is already in use");
         }
-        for (std::size_t k = 0; k < spec.keys.size(); ++k) {
+        for (std::size_t k = 0; k < shape.keys.size(); ++k) {
             // Each key index must hold every record once: walk it and count.
             SqliteStatement count(file->Db(), "SELECT count(*) FROM ks_record INDEXED BY ks_key" +
                                                   std::to_string(k) + " WHERE " + KeyColumn(k) +

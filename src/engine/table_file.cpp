@@ -19,20 +19,20 @@ namespace {
 constexpr const char* kFormatName = "ks-table";
 
 // Columns of the keys in the order the insert and update statements bind them.
-std::string KeyColumnList(const FileSpec& spec) {
+std::string KeyColumnList(const FileSpec& shape) {
     std::string list;
-    for (std::size_t k = 0; k < spec.keys.size(); ++k) {
+    for (std::size_t k = 0; k < shape.keys.size(); ++k) {
         list += ", " + KeyColumn(k);
-        if (spec.keys[k].Duplicates()) {
+        if (shape.keys[k].Duplicates()) {
             list += ", " + SeqColumn(k);
         }
     }
     return list;
 }
 
-std::size_t KeyColumnCount(const FileSpec& spec) {
+std::size_t KeyColumnCount(const FileSpec& shape) {
     std::size_t count = 0;
-    for (const auto& key : spec.keys) {
+    for (const auto& key : shape.keys) {
         count += key.Duplicates() ? 2U : 1U;
     }
     return count;
@@ -122,7 +122,7 @@ std::int16_t OpenStatus(const SqliteError& error) {
 }
 
 FileSpec ReadSpec(SqliteDb& db, std::int64_t& nextSequence) {
-    FileSpec spec;
+    FileSpec shape;
     {
         SqliteStatement header(db.Get(),
                                "SELECT format, version, record_length, page_size, file_flags, "
@@ -131,9 +131,9 @@ FileSpec ReadSpec(SqliteDb& db, std::int64_t& nextSequence) {
             header.ColumnInt(1) != kTableFormatVersion) {
             throw SqliteError(SQLITE_NOTADB, "not a table file");
         }
-        spec.recordLength = static_cast<std::uint16_t>(header.ColumnInt(2));
-        spec.pageSize = static_cast<std::uint16_t>(header.ColumnInt(3));
-        spec.fileFlags = static_cast<std::uint16_t>(header.ColumnInt(4));
+        shape.recordLength = static_cast<std::uint16_t>(header.ColumnInt(2));
+        shape.pageSize = static_cast<std::uint16_t>(header.ColumnInt(3));
+        shape.fileFlags = static_cast<std::uint16_t>(header.ColumnInt(4));
         nextSequence = header.ColumnInt(5);
         if (header.Step()) {
             throw SqliteError(SQLITE_NOTADB, "two file headers");
@@ -145,27 +145,28 @@ FileSpec ReadSpec(SqliteDb& db, std::int64_t& nextSequence) {
     while (segments.Step()) {
         const auto keyNumber = static_cast<std::size_t>(segments.ColumnInt(0));
         const auto segmentNumber = static_cast<std::size_t>(segments.ColumnInt(1));
-        if (keyNumber > spec.keys.size() || (keyNumber == spec.keys.size() && segmentNumber != 0) ||
-            (keyNumber < spec.keys.size() &&
-             segmentNumber != spec.keys[keyNumber].segments.size())) {
+        if (keyNumber > shape.keys.size() ||
+            (keyNumber == shape.keys.size() && segmentNumber != 0) ||
+            (keyNumber < shape.keys.size() &&
+             segmentNumber != shape.keys[keyNumber].segments.size())) {
             throw SqliteError(SQLITE_NOTADB, "key segments out of order");
         }
-        if (keyNumber == spec.keys.size()) {
-            spec.keys.emplace_back();
+        if (keyNumber == shape.keys.size()) {
+            shape.keys.emplace_back();
         }
         KeySegment segment{static_cast<std::uint16_t>(segments.ColumnInt(2)),
                            static_cast<std::uint16_t>(segments.ColumnInt(3)),
                            static_cast<std::uint16_t>(segments.ColumnInt(4))};
         if (segment.position == 0 || segment.length == 0 ||
-            segment.position + segment.length - 1U > spec.recordLength) {
+            segment.position + segment.length - 1U > shape.recordLength) {
             throw SqliteError(SQLITE_NOTADB, "key segment outside the record");
         }
-        spec.keys[keyNumber].segments.push_back(segment);
+        shape.keys[keyNumber].segments.push_back(segment);
     }
-    if (spec.recordLength == 0) {
+    if (shape.recordLength == 0) {
         throw SqliteError(SQLITE_NOTADB, "record length 0");
     }
-    return spec;
+    return shape;
 }
 
 }  // namespace
@@ -237,7 +238,7 @@ class TableFile::WriteScope {
     bool m_done = false;
 };
 
-void TableFile::Create(const fs::path& path, const FileSpec& spec,
+void TableFile::Create(const fs::path& path, const FileSpec& shape,
                        const TableOpenOptions& options) {
     fs::path building = path;
     building += ".ks-new";
@@ -262,9 +263,9 @@ void TableFile::Create(const fs::path& path, const FileSpec& spec,
             "PRIMARY KEY(key_number, segment_number))");
         std::string columns = "id INTEGER PRIMARY KEY, data BLOB NOT NULL";
         std::string indexes;
-        for (std::size_t k = 0; k < spec.keys.size(); ++k) {
+        for (std::size_t k = 0; k < shape.keys.size(); ++k) {
             columns += ", " + KeyColumn(k) + " BLOB NOT NULL";
-            if (spec.keys[k].Duplicates()) {
+            if (shape.keys[k].Duplicates()) {
                 columns += ", " + SeqColumn(k) + " INTEGER NOT NULL";
                 indexes += "CREATE INDEX ks_key" + std::to_string(k) + " ON ks_record(" +
                            KeyColumn(k) + ", " + SeqColumn(k) + ");";
@@ -277,14 +278,14 @@ void TableFile::Create(const fs::path& path, const FileSpec& spec,
         SqliteStatement header(db.Get(), "INSERT INTO ks_file VALUES(?1, ?2, ?3, ?4, ?5, 1)");
         header.BindText(1, kFormatName);
         header.BindInt(2, kTableFormatVersion);
-        header.BindInt(3, spec.recordLength);
-        header.BindInt(4, spec.pageSize);
-        header.BindInt(5, spec.fileFlags);
+        header.BindInt(3, shape.recordLength);
+        header.BindInt(4, shape.pageSize);
+        header.BindInt(5, shape.fileFlags);
         header.Run();
         SqliteStatement segment(db.Get(), "INSERT INTO ks_key_segment VALUES(?1, ?2, ?3, ?4, ?5)");
-        for (std::size_t k = 0; k < spec.keys.size(); ++k) {
-            for (std::size_t s = 0; s < spec.keys[k].segments.size(); ++s) {
-                const auto& part = spec.keys[k].segments[s];
+        for (std::size_t k = 0; k < shape.keys.size(); ++k) {
+            for (std::size_t s = 0; s < shape.keys[k].segments.size(); ++s) {
+                const auto& part = shape.keys[k].segments[s];
                 segment.Reset();
                 segment.BindInt(1, static_cast<std::int64_t>(k));
                 segment.BindInt(2, static_cast<std::int64_t>(s));
@@ -342,7 +343,7 @@ std::int16_t TableFile::Open(const fs::path& path, const TableOpenOptions& optio
         bool sole = false;
         std::uint32_t mark = 0;
         std::int64_t nextSequence = 1;
-        FileSpec spec;
+        FileSpec shape;
         {
             SoleUse use(db.Get());
             const int locked = use.LockShared(options.busyTimeoutMs);
@@ -399,7 +400,7 @@ std::int16_t TableFile::Open(const fs::path& path, const TableOpenOptions& optio
             db.Exec(std::string("PRAGMA synchronous=") +
                     (options.waitForDisk ? kTableSynchronous : "NORMAL") + "; PRAGMA cache_size=-" +
                     std::to_string(kTableCacheKib));
-            spec = ReadSpec(db, nextSequence);
+            shape = ReadSpec(db, nextSequence);
             mark = static_cast<std::uint32_t>(db.QueryInt("PRAGMA user_version"));
             if (newSession && logKept) {
                 // The log of a killed session is applied and emptied first.
@@ -417,7 +418,7 @@ std::int16_t TableFile::Open(const fs::path& path, const TableOpenOptions& optio
             // Exclusive locking keeps the lock of the first write until the file is closed.
             db.Exec("PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT");
         }
-        std::unique_ptr<TableFile> file(new TableFile(path, std::move(db), std::move(spec)));
+        std::unique_ptr<TableFile> file(new TableFile(path, std::move(db), std::move(shape)));
         file->m_nextSequence = nextSequence;
         file->m_mark = mark;
         file->PrepareStatements();
@@ -428,8 +429,8 @@ std::int16_t TableFile::Open(const fs::path& path, const TableOpenOptions& optio
     }
 }
 
-TableFile::TableFile(fs::path path, SqliteDb db, FileSpec spec)
-    : m_path(std::move(path)), m_db(std::move(db)), m_spec(std::move(spec)) {}
+TableFile::TableFile(fs::path path, SqliteDb db, FileSpec shape)
+    : m_path(std::move(path)), m_db(std::move(db)), m_spec(std::move(shape)) {}
 
 TableFile::~TableFile() {
     if (m_bundleOpen) {

@@ -66,7 +66,7 @@ inline constexpr int kTableFormatVersion = 1;
 class TableFile {
   public:
     // Writes a new, empty table file at `path`, replacing any file there. Throws SqliteError.
-    static void Create(const std::filesystem::path& path, const FileSpec& spec,
+    static void Create(const std::filesystem::path& path, const FileSpec& shape,
                        const TableOpenOptions& options);
 
     // Opens a table file. Returns 0 and sets `out`, or the status refusing it (12, 30, 85, 2).
@@ -77,7 +77,7 @@ class TableFile {
     TableFile(const TableFile&) = delete;
     TableFile& operator=(const TableFile&) = delete;
 
-    const FileSpec& Spec() const { return m_spec; }
+    const FileSpec& Shape() const { return m_spec; }
     const std::filesystem::path& Path() const { return m_path; }
     bool ReadOnly() const;
     sqlite3* Db() const { return m_db.Get(); }
@@ -117,7 +117,7 @@ class TableFile {
   private:
     class WriteScope;
 
-    TableFile(std::filesystem::path path, SqliteDb db, FileSpec spec);
+    TableFile(std::filesystem::path path, SqliteDb db, FileSpec shape);
     static std::int16_t CleanSideFiles(const std::filesystem::path& path,
                                        const unsigned char* header, bool& logKept);
     void PrepareStatements();

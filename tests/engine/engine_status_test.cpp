@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 constexpr std::uint16_t kLength = 30;
 
 // Key 0: bytes 1-10, unique; key 1: bytes 11-14, duplicates.
-std::string Spec() {
+std::string Shape() {
     return SpecBuffer(
         kLength, 1024, 2,
         {{1, 10, key_flag::kModifiable}, {11, 4, key_flag::kDuplicates | key_flag::kModifiable}});
@@ -45,7 +45,7 @@ class EngineStatus : public ::testing::Test {
     void SetUp() override {
         path = dir.Folder() + "FDATA20.bt6";
         TableClient creator(engine);
-        ASSERT_EQ(creator.Create(path, Spec()), 0);
+        ASSERT_EQ(creator.Create(path, Shape()), 0);
     }
 
     ks::test::TempDir dir;
@@ -107,18 +107,18 @@ TEST_F(EngineStatus, BadNamesAnswerElevenAndMissingFilesTwelve) {
     EXPECT_EQ(table.Open(""), status::kInvalidFileName);
     EXPECT_EQ(table.Open("   "), status::kInvalidFileName);
     EXPECT_EQ(table.Open(dir.Folder()), status::kInvalidFileName) << "a folder";
-    EXPECT_EQ(table.Create(dir.Folder(), Spec()), status::kInvalidFileName);
+    EXPECT_EQ(table.Create(dir.Folder(), Shape()), status::kInvalidFileName);
     EXPECT_EQ(table.Open(dir.Folder() + "FDATA99.bt6"), status::kFileNotFound);
-    EXPECT_EQ(table.Create(dir.Folder() + "missing/FDATA20.bt6", Spec()), status::kFileNotFound);
+    EXPECT_EQ(table.Create(dir.Folder() + "missing/FDATA20.bt6", Shape()), status::kFileNotFound);
 }
 
 TEST_F(EngineStatus, NamesAreFoundWithoutRegardToCaseAndTrailingBlanks) {
     EXPECT_EQ(table.Open(dir.Folder() + "fdata20.BT6   "), 0);
     ASSERT_EQ(table.Insert(Rec("A")), 0);
     TableClient again(engine);
-    ASSERT_EQ(again.Create(dir.Folder() + "Fdata20.bt6", Spec()), status::kFileLocked)
+    ASSERT_EQ(again.Create(dir.Folder() + "Fdata20.bt6", Shape()), status::kFileLocked)
         << "the open file was found under another case";
-    ASSERT_EQ(again.Create(dir.Folder() + "NewFile.bt6", Spec()), 0);
+    ASSERT_EQ(again.Create(dir.Folder() + "NewFile.bt6", Shape()), 0);
     EXPECT_TRUE(fs::exists(dir.Path() / "NewFile.bt6")) << "created with the name as written";
     // The path ends at the first byte 0; what follows is not part of it.
     again.SetKey(path);
@@ -172,7 +172,7 @@ TEST_F(EngineStatus, DataLengthsOtherThanTheRecordLengthAnswerTwentyTwo) {
     EXPECT_EQ(table.Update(Rec("A") + "x"), status::kDataBufferTooShort);
     EXPECT_EQ(table.Get(op::kGetEqual, Padded("A"), 0, kLength - 1), status::kDataBufferTooShort);
     EXPECT_EQ(table.Get(op::kGetEqual, Padded("A"), 0, kLength), 0);
-    EXPECT_EQ(table.Create(dir.Folder() + "short.bt6", Spec().substr(0, 20)),
+    EXPECT_EQ(table.Create(dir.Folder() + "short.bt6", Shape().substr(0, 20)),
               status::kDataBufferTooShort)
         << "a create buffer shorter than its keys";
 }
@@ -182,14 +182,14 @@ TEST_F(EngineStatus, CreateWithMinusOneKeepsAnExistingFileAndZeroReplacesIt) {
     ASSERT_EQ(table.Insert(Rec("A")), 0);
     ASSERT_EQ(table.Close(), 0);
     TableClient creator(engine);
-    EXPECT_EQ(creator.Create(path, Spec(), -1), status::kFileExists);
+    EXPECT_EQ(creator.Create(path, Shape(), -1), status::kFileExists);
     ASSERT_EQ(table.Open(path), 0);
     EXPECT_EQ(table.Get(op::kGetEqual, Padded("A"), 0), 0);
     ASSERT_EQ(table.Close(), 0);
-    EXPECT_EQ(creator.Create(path, Spec(), 0), 0);
+    EXPECT_EQ(creator.Create(path, Shape(), 0), 0);
     ASSERT_EQ(table.Open(path), 0);
     EXPECT_EQ(table.Get(op::kGetFirst, "", 0), status::kEndOfFile) << "replaced by an empty file";
-    EXPECT_EQ(creator.Create(dir.Folder() + "fresh.bt6", Spec(), -1), 0);
+    EXPECT_EQ(creator.Create(dir.Folder() + "fresh.bt6", Shape(), -1), 0);
 }
 
 TEST_F(EngineStatus, CreateRefusesShapesItCannotHold) {
@@ -256,7 +256,7 @@ TEST_F(EngineStatus, AFullDiskAnswersEighteenAndAFailingDiskTwo) {
     ASSERT_EQ(writer.Insert(Rec("A")), 0);
     faulty.FailWritesWith(SQLITE_FULL);
     EXPECT_EQ(writer.Insert(Rec("B")), status::kDiskFull);
-    EXPECT_EQ(writer.Create(dir.Folder() + "new.bt6", Spec()), status::kDiskFull);
+    EXPECT_EQ(writer.Create(dir.Folder() + "new.bt6", Shape()), status::kDiskFull);
     faulty.FailWritesWith(SQLITE_IOERR_WRITE);
     EXPECT_EQ(writer.Insert(Rec("C")), status::kIoError);
     faulty.FailWritesWith(SQLITE_OK);
@@ -316,7 +316,7 @@ TEST_F(EngineStatus, LocksHeldByAnotherEngineAnswerEightyFourAndEightyFive) {
     RecordEngine third(FastOptions());
     TableClient sole(third);
     const std::string other = dir.Folder() + "other.bt6";
-    ASSERT_EQ(sole.Create(other, Spec()), 0);
+    ASSERT_EQ(sole.Create(other, Shape()), 0);
     ASSERT_EQ(sole.Open(other, open_mode::kExclusive), 0);
     TableClient late(engine);
     EXPECT_EQ(late.Open(other), status::kFileLocked);
@@ -339,7 +339,7 @@ TEST_F(EngineStatus, ARecordDeletedUnderAnotherOpenAnswersEightNeverEighty) {
 TEST_F(EngineStatus, TransactionsSpanEveryOpenFile) {
     const std::string second = dir.Folder() + "FDATA21.bt6";
     TableClient other(engine);
-    ASSERT_EQ(other.Create(second, Spec()), 0);
+    ASSERT_EQ(other.Create(second, Shape()), 0);
     ASSERT_EQ(table.Open(path), 0);
     EXPECT_EQ(table.Do(op::kEndTransaction), status::kNoTransaction);
     EXPECT_EQ(table.Do(op::kAbortTransaction), status::kNoTransaction);

@@ -23,35 +23,35 @@ const std::uint8_t* Bytes(const std::string& text) {
 TEST(FileSpec, TheBufferOfFileSevenGivesFourKeys) {
     const std::string buffer = File7Buffer();
     ASSERT_EQ(buffer.size(), 160U);
-    FileSpec spec;
-    ASSERT_EQ(ParseFileSpec(Bytes(buffer), buffer.size(), spec), 0);
-    EXPECT_EQ(spec.recordLength, 100);
-    EXPECT_EQ(spec.pageSize, 512);
-    EXPECT_EQ(spec.fileFlags, 8);
-    ASSERT_EQ(spec.keys.size(), 4U);
-    EXPECT_EQ(spec.keys[0].Length(), 21U);
-    EXPECT_FALSE(spec.keys[0].Duplicates());
-    EXPECT_TRUE(spec.keys[0].Modifiable());
-    ASSERT_EQ(spec.keys[2].segments.size(), 2U);
-    EXPECT_EQ(spec.keys[2].segments[0].position, 26);
-    EXPECT_EQ(spec.keys[2].segments[1].position, 9);
-    EXPECT_EQ(spec.keys[2].Length(), 23U);
-    EXPECT_TRUE(spec.keys[3].Duplicates());
+    FileSpec shape;
+    ASSERT_EQ(ParseFileSpec(Bytes(buffer), buffer.size(), shape), 0);
+    EXPECT_EQ(shape.recordLength, 100);
+    EXPECT_EQ(shape.pageSize, 512);
+    EXPECT_EQ(shape.fileFlags, 8);
+    ASSERT_EQ(shape.keys.size(), 4U);
+    EXPECT_EQ(shape.keys[0].Length(), 21U);
+    EXPECT_FALSE(shape.keys[0].Duplicates());
+    EXPECT_TRUE(shape.keys[0].Modifiable());
+    ASSERT_EQ(shape.keys[2].segments.size(), 2U);
+    EXPECT_EQ(shape.keys[2].segments[0].position, 26);
+    EXPECT_EQ(shape.keys[2].segments[1].position, 9);
+    EXPECT_EQ(shape.keys[2].Length(), 23U);
+    EXPECT_TRUE(shape.keys[3].Duplicates());
 }
 
 TEST(FileSpec, KeysAnnouncedBeyondTheBufferAreRefused) {
     const std::string buffer = File7Buffer();
-    FileSpec spec;
-    EXPECT_EQ(ParseFileSpec(Bytes(buffer), 16 + 4 * 16, spec), status::kDataBufferTooShort);
-    EXPECT_EQ(ParseFileSpec(Bytes(buffer), 16 + 5 * 16, spec), 0);
-    EXPECT_EQ(ParseFileSpec(Bytes(buffer), 10, spec), status::kDataBufferTooShort);
+    FileSpec shape;
+    EXPECT_EQ(ParseFileSpec(Bytes(buffer), 16 + 4 * 16, shape), status::kDataBufferTooShort);
+    EXPECT_EQ(ParseFileSpec(Bytes(buffer), 16 + 5 * 16, shape), 0);
+    EXPECT_EQ(ParseFileSpec(Bytes(buffer), 10, shape), status::kDataBufferTooShort);
 }
 
 TEST(FileSpec, AKeyLongerThanTheKeyBufferIsRefused) {
     const std::string buffer =
         SpecBuffer(600, 1024, 1, {{1, 200, key_flag::kSegmented}, {201, 56, 0}});
-    FileSpec spec;
-    EXPECT_EQ(ParseFileSpec(Bytes(buffer), buffer.size(), spec), status::kInvalidKeyLength);
+    FileSpec shape;
+    EXPECT_EQ(ParseFileSpec(Bytes(buffer), buffer.size(), shape), status::kInvalidKeyLength);
 }
 
 TEST(FileSpec, StatGivesBackTheCreateBufferOfFileSeven) {

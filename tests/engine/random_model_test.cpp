@@ -21,7 +21,7 @@ constexpr std::size_t kKeys = 3;
 
 // Key 0: bytes 1-4, unique, may not change. Key 1: bytes 5-6, duplicates. Key 2: bytes 7-8
 // folded, then byte 9 exact, duplicates.
-std::string Spec() {
+std::string Shape() {
     return SpecBuffer(kLength, 512, 3,
                       {{1, 4, 0},
                        {5, 2, key_flag::kDuplicates | key_flag::kModifiable},
@@ -158,7 +158,7 @@ TEST_F(RandomModel, TenThousandOperationsAgreeWithTheModel) {
     RecordEngine engine(FastOptions());
     TableClient table(engine);
     const std::string path = dir.Folder() + "random.bt6";
-    ASSERT_EQ(table.Create(path, Spec()), 0);
+    ASSERT_EQ(table.Create(path, Shape()), 0);
     ASSERT_EQ(table.Open(path), 0);
     Model model;
     Model::Cursor cursor;

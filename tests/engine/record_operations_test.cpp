@@ -129,9 +129,9 @@ TEST_F(RecordOperations, UpdateMovesAChangedDuplicateKeyAfterItsNewDuplicates) {
 }
 
 TEST_F(RecordOperations, UpdateOfAKeyThatMayNotChangeIsRefusedWithTen) {
-    const std::string spec = SpecBuffer(20, 512, 1, {{1, 4, 0}});
+    const std::string shape = SpecBuffer(20, 512, 1, {{1, 4, 0}});
     TableClient other(engine);
-    ASSERT_EQ(other.Create(dir.Folder() + "fixed.bt6", spec), 0);
+    ASSERT_EQ(other.Create(dir.Folder() + "fixed.bt6", shape), 0);
     ASSERT_EQ(other.Open(dir.Folder() + "fixed.bt6"), 0);
     ASSERT_EQ(other.Insert(std::string("AAAA") + std::string(16, 'x')), 0);
     EXPECT_EQ(other.Update(std::string("BBBB") + std::string(16, 'x')),
@@ -285,12 +285,12 @@ TEST_F(RecordOperations, GetNextAfterDeletingADuplicateInTheMiddle) {
 }
 
 TEST_F(RecordOperations, CaseInsensitiveSegmentsFoldOnlyAsciiLetters) {
-    const std::string spec = SpecBuffer(
+    const std::string shape = SpecBuffer(
         20, 512, 1,
         {{1, 10, key_flag::kDuplicates | key_flag::kModifiable | key_flag::kCaseInsensitive}});
     TableClient names(engine);
     const std::string file = dir.Folder() + "names.bt6";
-    ASSERT_EQ(names.Create(file, spec), 0);
+    ASSERT_EQ(names.Create(file, shape), 0);
     ASSERT_EQ(names.Open(file), 0);
     auto rec = [](std::string name) {
         name.resize(20, ' ');
@@ -364,11 +364,11 @@ TEST_F(RecordOperations, TwoOpensOfOneFileHaveTheirOwnPositions) {
 
 TEST_F(RecordOperations, KeysLongerThanTheBlockHoldsKeepTheirPositionAfterDelete) {
     // 120-byte keys differing only past what a position block can hold.
-    const std::string spec =
+    const std::string shape =
         SpecBuffer(130, 1024, 1, {{1, 120, key_flag::kDuplicates | key_flag::kModifiable}});
     TableClient wide(engine);
     const std::string file = dir.Folder() + "wide.bt6";
-    ASSERT_EQ(wide.Create(file, spec), 0);
+    ASSERT_EQ(wide.Create(file, shape), 0);
     ASSERT_EQ(wide.Open(file), 0);
     auto rec = [](char at110, char tag) {
         std::string record(130, 'k');
@@ -396,11 +396,11 @@ TEST_F(RecordOperations, StatGivesTheShapeAndTheRecordCount) {
     ASSERT_EQ(table.Insert(Rec("00000002")), 0);
     table.length = 4096;
     ASSERT_EQ(table.Do(op::kStat), 0);
-    const std::string spec = TableSpec();
+    const std::string shape = TableSpec();
     ASSERT_EQ(table.length, 16U + 4 * 16);
-    EXPECT_EQ(table.data.substr(0, 6), spec.substr(0, 6));
+    EXPECT_EQ(table.data.substr(0, 6), shape.substr(0, 6));
     EXPECT_EQ(table.data[6], 2) << "record count in bytes 7-10";
-    EXPECT_EQ(table.data.substr(16, 64), spec.substr(16, 64));
+    EXPECT_EQ(table.data.substr(16, 64), shape.substr(16, 64));
 }
 
 }  // namespace

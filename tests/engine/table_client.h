@@ -71,11 +71,11 @@ class TableClient {
         return Do(op::kOpen, mode);
     }
 
-    std::int16_t Create(const std::string& path, const std::string& spec, std::int8_t mode = 0) {
+    std::int16_t Create(const std::string& path, const std::string& shape, std::int8_t mode = 0) {
         SetKey(path);
-        data.assign(spec);
-        data.resize(std::max<std::size_t>(spec.size(), 4096), '\0');
-        length = static_cast<std::uint32_t>(spec.size());
+        data.assign(shape);
+        data.resize(std::max<std::size_t>(shape.size(), 4096), '\0');
+        length = static_cast<std::uint32_t>(shape.size());
         return Do(op::kCreate, mode, static_cast<std::uint8_t>(path.size()));
     }
 

@@ -1,8 +1,8 @@
 #include "support/temp_dir.h"
 
 #include <fstream>
-#include <iterator>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 #include <system_error>
 
@@ -38,7 +38,11 @@ std::string TempDir::Write(const std::string& name, const std::string& bytes) co
 
 std::string TempDir::Read(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::ostringstream bytes;
+    if (in) {
+        bytes << in.rdbuf();
+    }
+    return bytes.str();
 }
 
 }  // namespace ks::test

@@ -94,12 +94,12 @@ bool TableWriter::Opens(const std::string& path, int file) {
         return false;
     }
     // A file of another length than the catalogue's is no use to the loader either.
-    std::vector<std::uint8_t> spec(512, 0);
-    auto length = static_cast<std::uint32_t>(spec.size());
+    std::vector<std::uint8_t> shape(512, 0);
+    auto length = static_cast<std::uint32_t>(shape.size());
     KeyBuffer key{};
-    const std::int16_t stat = m_engine.Call(op::kStat, block.data(), spec.data(), length,
+    const std::int16_t stat = m_engine.Call(op::kStat, block.data(), shape.data(), length,
                                             key.data(), static_cast<std::uint8_t>(key.size()), 0);
-    const auto recordLength = spec[0] | (spec[1] << 8);
+    const auto recordLength = shape[0] | (shape[1] << 8);
     std::uint32_t closeLength = 0;
     m_engine.Call(op::kClose, block.data(), nullptr, closeLength, key.data(), 0, 0);
     return stat == status::kSuccess &&

@@ -89,8 +89,8 @@ std::string EnginePath(const std::string& argument) {
     return *path;
 }
 
-std::string CreateBuffer(const FileSpec& spec) {
-    std::string buffer = EncodeFileSpec(spec, 0);
+std::string CreateBuffer(const FileSpec& shape) {
+    std::string buffer = EncodeFileSpec(shape, 0);
     if (buffer.size() < kCreateBufferSize) {
         buffer.resize(kCreateBufferSize, '\0');
     }
@@ -99,8 +99,8 @@ std::string CreateBuffer(const FileSpec& spec) {
 
 int Create(const std::vector<std::string>& args, BtrCall& engine, std::ostream& out,
            std::ostream& err) {
-    FileSpec spec;
-    spec.pageSize = 4096;
+    FileSpec shape;
+    shape.pageSize = 4096;
     bool haveLength = false;
     bool keep = false;
     for (std::size_t i = 2; i < args.size(); ++i) {
@@ -114,19 +114,19 @@ int Create(const std::vector<std::string>& args, BtrCall& engine, std::ostream& 
         }
         const std::string& value = args[++i];
         if (option == "--record-length") {
-            spec.recordLength = Number(option, value);
+            shape.recordLength = Number(option, value);
             haveLength = true;
         } else if (option == "--page-size") {
-            spec.pageSize = Number(option, value);
+            shape.pageSize = Number(option, value);
         } else if (option == "--file-flags") {
-            spec.fileFlags = Number(option, value);
+            shape.fileFlags = Number(option, value);
         } else if (option == "--key") {
             KeyDef key;
             std::string error;
             if (!ParseKeyDescription(value, key, error)) {
                 throw UsageError{error};
             }
-            spec.keys.push_back(std::move(key));
+            shape.keys.push_back(std::move(key));
         } else {
             throw UsageError{"unknown option: " + option};
         }
@@ -135,7 +135,7 @@ int Create(const std::vector<std::string>& args, BtrCall& engine, std::ostream& 
         throw UsageError{"create needs --record-length"};
     }
     Table table(engine, EnginePath(args[1]));
-    std::string buffer = CreateBuffer(spec);
+    std::string buffer = CreateBuffer(shape);
     auto length = static_cast<std::uint32_t>(buffer.size());
     const auto result = table.PathCall(op::kCreate, keep ? -1 : 0, buffer, length);
     if (result != status::kSuccess) {
@@ -157,12 +157,12 @@ std::optional<FileSpec> StatOf(Table& table, std::uint32_t& records, std::int16_
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(buffer.data());
     records = static_cast<std::uint32_t>(bytes[6] | (bytes[7] << 8) | (bytes[8] << 16) |
                                          (bytes[9] << 24));
-    FileSpec spec;
-    result = ParseFileSpec(bytes, length, spec);
+    FileSpec shape;
+    result = ParseFileSpec(bytes, length, shape);
     if (result != status::kSuccess) {
         return std::nullopt;
     }
-    return spec;
+    return shape;
 }
 
 int Stat(const std::vector<std::string>& args, BtrCall& engine, std::ostream& out,
@@ -173,22 +173,22 @@ int Stat(const std::vector<std::string>& args, BtrCall& engine, std::ostream& ou
     Table table(engine, EnginePath(args[1]));
     std::int16_t result = table.Open(open_mode::kReadOnly);
     std::uint32_t records = 0;
-    std::optional<FileSpec> spec;
+    std::optional<FileSpec> shape;
     if (result == status::kSuccess) {
-        spec = StatOf(table, records, result);
+        shape = StatOf(table, records, result);
         table.Close();
     }
-    if (!spec) {
+    if (!shape) {
         err << "ks-table: cannot read " << args[1] << ": status " << StatusText(result) << "\n";
         return kExitFailed;
     }
-    out << "record length: " << spec->recordLength << "\n"
-        << "page size: " << spec->pageSize << "\n"
-        << "file flags: " << spec->fileFlags << "\n"
+    out << "record length: " << shape->recordLength << "\n"
+        << "page size: " << shape->pageSize << "\n"
+        << "file flags: " << shape->fileFlags << "\n"
         << "records: " << records << "\n"
-        << "keys: " << spec->keys.size() << "\n";
-    for (std::size_t k = 0; k < spec->keys.size(); ++k) {
-        out << "key " << k << ": " << FormatKeyDescription(spec->keys[k]) << "\n";
+        << "keys: " << shape->keys.size() << "\n";
+    for (std::size_t k = 0; k < shape->keys.size(); ++k) {
+        out << "key " << k << ": " << FormatKeyDescription(shape->keys[k]) << "\n";
     }
     return kExitOk;
 }

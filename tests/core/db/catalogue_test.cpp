@@ -25,19 +25,19 @@ class CatalogueTest : public ::testing::Test {
         return catalogue[static_cast<std::size_t>(file)];
     }
 
-    // One 16-byte key specification of a creation buffer as (position, length, flags).
+    // One 16-byte key-segment description of a creation buffer as (position, length, flags).
     static std::vector<int> KeySpec(const StructureBuffer& buffer, std::size_t index) {
         const std::size_t offset = 16 + index * 16;
-        std::vector<int> spec;
+        std::vector<int> shape;
         for (std::size_t i = 0; i < 3; ++i) {
-            spec.push_back(buffer[offset + 2 * i] | (buffer[offset + 2 * i + 1] << 8));
+            shape.push_back(buffer[offset + 2 * i] | (buffer[offset + 2 * i + 1] << 8));
         }
         for (std::size_t i = 6; i < 16; ++i) {
             if (buffer[offset + i] != 0) {
-                spec.push_back(-1);  // a stray byte in the zero part
+                shape.push_back(-1);  // a stray byte in the zero part
             }
         }
-        return spec;
+        return shape;
     }
 
     static int Word(const StructureBuffer& buffer, std::size_t offset) {
