@@ -514,22 +514,32 @@ std::int16_t RecordEngine::Delete(Request& request) {
     return status::kSuccess;
 }
 
-std::int16_t RecordEngine::GetByKey(Request& request) {
-    Cursor cursor;
-    Handle* handle = nullptr;
+std::int16_t RecordEngine::ResolveKey(const Request& request, Cursor& cursor, Handle*& handle,
+                                      std::size_t& keyIndex) {
     if (const auto result = Resolve(request, cursor, handle); result != status::kSuccess) {
         return result;
     }
-    TableFile& file = *handle->file;
-    const int keyIndex = KeyIndex(file, request.keyNumber);
-    if (keyIndex < 0) {
+    const TableFile& file = *handle->file;
+    const int index = KeyIndex(file, request.keyNumber);
+    if (index < 0) {
         return status::kInvalidKeyNumber;
     }
-    const auto k = static_cast<std::size_t>(keyIndex);
-    const KeyDef& key = file.Shape().keys[k];
-    if (request.key == nullptr || request.keyLength < key.Length()) {
+    keyIndex = static_cast<std::size_t>(index);
+    if (request.key == nullptr || request.keyLength < file.Shape().keys[keyIndex].Length()) {
         return status::kKeyBufferTooShort;
     }
+    return status::kSuccess;
+}
+
+std::int16_t RecordEngine::GetByKey(Request& request) {
+    Cursor cursor;
+    Handle* handle = nullptr;
+    std::size_t k = 0;
+    if (const auto result = ResolveKey(request, cursor, handle, k); result != status::kSuccess) {
+        return result;
+    }
+    TableFile& file = *handle->file;
+    const KeyDef& key = file.Shape().keys[k];
     const std::string wanted =
         FoldKey(key, std::string_view(reinterpret_cast<const char*>(request.key), key.Length()));
     Seek seek = Seek::kGreaterOrEqual;
@@ -560,18 +570,11 @@ std::int16_t RecordEngine::GetByKey(Request& request) {
 std::int16_t RecordEngine::GetEnd(Request& request) {
     Cursor cursor;
     Handle* handle = nullptr;
-    if (const auto result = Resolve(request, cursor, handle); result != status::kSuccess) {
+    std::size_t k = 0;
+    if (const auto result = ResolveKey(request, cursor, handle, k); result != status::kSuccess) {
         return result;
     }
     TableFile& file = *handle->file;
-    const int keyIndex = KeyIndex(file, request.keyNumber);
-    if (keyIndex < 0) {
-        return status::kInvalidKeyNumber;
-    }
-    const auto k = static_cast<std::size_t>(keyIndex);
-    if (request.key == nullptr || request.keyLength < file.Shape().keys[k].Length()) {
-        return status::kKeyBufferTooShort;
-    }
     const auto found =
         file.Find(k, request.operation == op::kGetFirst ? Seek::kFirst : Seek::kLast, {}, 0);
     if (!found) {

@@ -98,6 +98,9 @@ class RecordEngine final : public BtrCall {
 
     // The handle a position block names, or 3 when the block is not one of ours.
     std::int16_t Resolve(const Request& request, Cursor& cursor, Handle*& handle);
+    // Resolve, then the key of the call: a key of the file and a key buffer that can hold it.
+    std::int16_t ResolveKey(const Request& request, Cursor& cursor, Handle*& handle,
+                            std::size_t& keyIndex);
     // The checks an insert or an update makes before touching the file: an open handle with
     // write access, a whole record, a key of the file and a key buffer that can hold it.
     std::int16_t PrepareWrite(const Request& request, Cursor& cursor, Handle*& handle,
