@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "engine/record_engine.h"
@@ -13,6 +14,8 @@
 
 namespace ks::engine::tool {
 namespace {
+
+namespace fs = std::filesystem;
 
 struct ToolRun {
     int code = -1;
@@ -169,6 +172,20 @@ TEST_F(TableTool, WrongCommandLinesExitWithTwoAndTheUsage) {
         EXPECT_EQ(run.code, kExitUsage) << testing::PrintToString(args);
         EXPECT_NE(run.err.find("usage: ks-table"), std::string::npos);
     }
+}
+
+TEST_F(TableTool, AFileNameTooLongForTheKeyBufferIsRefusedNotCutShort) {
+    // 254 bytes fit with the byte 0 that ends them; one more would have been cut off, and the
+    // tool would have created the 254-byte name instead.
+    const std::string folder = dir.Folder();
+    const std::string fits = folder + std::string(254 - folder.size(), 'f');
+    ASSERT_EQ(Tool({"create", fits, "--record-length", "10", "--key", "1:4"}).code, kExitOk);
+    EXPECT_EQ(Tool({"stat", fits}).code, kExitOk);
+    fs::remove(fits);
+    const auto run = Tool({"create", fits + "x", "--record-length", "10", "--key", "1:4"});
+    EXPECT_EQ(run.code, kExitUsage);
+    EXPECT_NE(run.err.find("longer than 254 bytes"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(fits)) << "a file under the name cut short";
 }
 
 TEST_F(TableTool, EngineRefusalsExitWithOneAndTheStatus) {

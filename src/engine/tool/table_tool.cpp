@@ -49,8 +49,7 @@ class Table {
     std::int16_t PathCall(std::uint16_t operation, std::int8_t keyNumber, std::string& data,
                           std::uint32_t& length) {
         m_key.fill(0);
-        const std::size_t size = std::min(m_path.size(), m_key.size() - 1);
-        std::copy_n(m_path.begin(), size, m_key.begin());
+        std::copy_n(m_path.begin(), m_path.size(), m_key.begin());
         return Call(operation, keyNumber, data, length);
     }
     std::int16_t Open(std::int8_t mode) {
@@ -85,6 +84,12 @@ std::string EnginePath(const std::string& argument) {
     const auto path = TryUtf8ToCp1252(argument);
     if (!path || path->empty()) {
         throw UsageError{"the file name \"" + argument + "\" cannot be written in Windows-1252"};
+    }
+    // The key buffer keeps a byte 0 after the path; a longer name would reach the engine cut
+    // short and name another file.
+    if (path->size() >= kKeyBufferSize) {
+        throw UsageError{"the file name \"" + argument + "\" is longer than " +
+                         std::to_string(kKeyBufferSize - 1) + " bytes"};
     }
     return *path;
 }
