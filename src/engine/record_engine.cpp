@@ -361,8 +361,7 @@ std::int16_t RecordEngine::Create(Request& request) {
     if (!fs::is_directory(folder, error)) {
         return status::kFileNotFound;
     }
-    TableFile::Create(native, shape, TableOptions());
-    return status::kSuccess;
+    return TableFile::Create(native, shape, TableOptions());
 }
 
 std::int16_t RecordEngine::Stat(Request& request) {

@@ -238,8 +238,25 @@ class TableFile::WriteScope {
     bool m_done = false;
 };
 
-void TableFile::Create(const fs::path& path, const FileSpec& shape,
-                       const TableOpenOptions& options) {
+std::int16_t TableFile::Create(const fs::path& path, const FileSpec& shape,
+                               const TableOpenOptions& options) {
+    // A file that another connection, of this process or another, has open is not replaced:
+    // that connection would go on writing into the unlinked file and a log removed below, and
+    // its writes would be lost. The file stays locked until the new one has taken its place.
+    SqliteDb current;
+    std::unique_ptr<SoleUse> use;
+    std::error_code error;
+    if (fs::exists(path, error)) {
+        current = SqliteDb(path, SQLITE_OPEN_READWRITE, options.vfs);
+        if (!current.ReadOnly()) {
+            use = std::make_unique<SoleUse>(current.Get());
+            const int locked = use->LockShared(options.busyTimeoutMs);
+            if (locked == SQLITE_BUSY || (locked == SQLITE_OK && !use->TryExclusive())) {
+                return status::kFileLocked;
+            }
+            CheckSqlite(locked, current.Get());
+        }
+    }
     fs::path building = path;
     building += ".ks-new";
     for (const char* suffix : {"", kLogSuffix, kIndexSuffix, kJournalSuffix}) {
@@ -304,6 +321,7 @@ void TableFile::Create(const fs::path& path, const FileSpec& shape,
     for (const char* suffix : {kLogSuffix, kIndexSuffix, kJournalSuffix}) {
         fs::remove(SideFile(path, suffix));
     }
+    return status::kSuccess;
 }
 
 // Side files met while nobody else has the file: a journal beside a file in log mode, and a

@@ -65,9 +65,10 @@ inline constexpr int kTableFormatVersion = 1;
 
 class TableFile {
   public:
-    // Writes a new, empty table file at `path`, replacing any file there. Throws SqliteError.
-    static void Create(const std::filesystem::path& path, const FileSpec& shape,
-                       const TableOpenOptions& options);
+    // Writes a new, empty table file at `path`, replacing any file there that nobody has
+    // open. Returns 0, or 85 when another connection has the file; throws SqliteError.
+    static std::int16_t Create(const std::filesystem::path& path, const FileSpec& shape,
+                               const TableOpenOptions& options);
 
     // Opens a table file. Returns 0 and sets `out`, or the status refusing it (12, 30, 85, 2).
     static std::int16_t Open(const std::filesystem::path& path, const TableOpenOptions& options,

@@ -192,6 +192,25 @@ TEST_F(EngineStatus, CreateWithMinusOneKeepsAnExistingFileAndZeroReplacesIt) {
     EXPECT_EQ(creator.Create(dir.Folder() + "fresh.bt6", Shape(), -1), 0);
 }
 
+TEST_F(EngineStatus, CreateOverAFileAnotherProcessHasOpenAnswersEightyFive) {
+    RecordEngine otherProcess(FastOptions());
+    TableClient holder(otherProcess);
+    ASSERT_EQ(holder.Open(path), 0);
+    ASSERT_EQ(holder.Insert(Rec("A")), 0);
+    ASSERT_EQ(holder.Do(op::kBeginTransaction), 0) << "commits the holder's bundle";
+    ASSERT_EQ(holder.Do(op::kEndTransaction), 0);
+    TableClient creator(engine);
+    EXPECT_EQ(creator.Create(path, Shape(), 0), status::kFileLocked);
+    // The holder's writes still land in the file everybody opens.
+    ASSERT_EQ(holder.Insert(Rec("B")), 0);
+    ASSERT_EQ(holder.Close(), 0);
+    ASSERT_EQ(table.Open(path), 0);
+    EXPECT_EQ(table.Get(op::kGetEqual, Padded("A"), 0), 0);
+    EXPECT_EQ(table.Get(op::kGetEqual, Padded("B"), 0), 0);
+    ASSERT_EQ(table.Close(), 0);
+    EXPECT_EQ(creator.Create(path, Shape(), 0), 0) << "replaced once nobody has it open";
+}
+
 TEST_F(EngineStatus, CreateRefusesShapesItCannotHold) {
     EXPECT_EQ(table.Create(dir.Folder() + "a.bt6", SpecBuffer(0, 512, 0, {})),
               status::kInvalidRecordLength);
