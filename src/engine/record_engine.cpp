@@ -406,12 +406,18 @@ std::int16_t RecordEngine::ReturnRecord(Request& request, Cursor& cursor, std::s
 
 namespace {
 
-// The key number of a call, or -1 when the file has no such key.
-int KeyIndex(const TableFile& file, std::int8_t keyNumber) {
+// The key a call names: a key of the file (else 6) and a key buffer that can hold its
+// bytes (else 21).
+std::int16_t KeyOfCall(const TableFile& file, std::int8_t keyNumber, const std::uint8_t* key,
+                       std::uint8_t keyLength, std::size_t& keyIndex) {
     if (keyNumber < 0 || static_cast<std::size_t>(keyNumber) >= file.Shape().keys.size()) {
-        return -1;
+        return status::kInvalidKeyNumber;
     }
-    return keyNumber;
+    keyIndex = static_cast<std::size_t>(keyNumber);
+    if (key == nullptr || keyLength < file.Shape().keys[keyIndex].Length()) {
+        return status::kKeyBufferTooShort;
+    }
+    return status::kSuccess;
 }
 
 }  // namespace
@@ -428,15 +434,7 @@ std::int16_t RecordEngine::PrepareWrite(const Request& request, Cursor& cursor, 
     if (request.data == nullptr || request.dataLength != file.Shape().recordLength) {
         return status::kDataBufferTooShort;
     }
-    const int index = KeyIndex(file, request.keyNumber);
-    if (index < 0) {
-        return status::kInvalidKeyNumber;
-    }
-    keyIndex = static_cast<std::size_t>(index);
-    if (request.key == nullptr || request.keyLength < file.Shape().keys[keyIndex].Length()) {
-        return status::kKeyBufferTooShort;
-    }
-    return status::kSuccess;
+    return KeyOfCall(file, request.keyNumber, request.key, request.keyLength, keyIndex);
 }
 
 std::int16_t RecordEngine::Insert(Request& request) {
@@ -518,16 +516,7 @@ std::int16_t RecordEngine::ResolveKey(const Request& request, Cursor& cursor, Ha
     if (const auto result = Resolve(request, cursor, handle); result != status::kSuccess) {
         return result;
     }
-    const TableFile& file = *handle->file;
-    const int index = KeyIndex(file, request.keyNumber);
-    if (index < 0) {
-        return status::kInvalidKeyNumber;
-    }
-    keyIndex = static_cast<std::size_t>(index);
-    if (request.key == nullptr || request.keyLength < file.Shape().keys[keyIndex].Length()) {
-        return status::kKeyBufferTooShort;
-    }
-    return status::kSuccess;
+    return KeyOfCall(*handle->file, request.keyNumber, request.key, request.keyLength, keyIndex);
 }
 
 std::int16_t RecordEngine::GetByKey(Request& request) {
@@ -595,9 +584,10 @@ std::int16_t RecordEngine::GetNextOrPrevious(Request& request) {
         return status::kDifferentKeyNumber;
     }
     TableFile& file = *handle->file;
-    const auto k = static_cast<std::size_t>(cursor.keyNumber);
-    if (request.key == nullptr || request.keyLength < file.Shape().keys[k].Length()) {
-        return status::kKeyBufferTooShort;
+    std::size_t k = 0;
+    if (const auto result = KeyOfCall(file, request.keyNumber, request.key, request.keyLength, k);
+        result != status::kSuccess) {
+        return result;
     }
     std::string from = cursor.key;
     if (cursor.keyCut) {
