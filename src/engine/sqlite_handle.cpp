@@ -105,7 +105,11 @@ void SqliteStatement::Reset() {
 }
 
 SqliteDb::SqliteDb(const std::filesystem::path& path, int flags, const std::string& vfs) {
-    const int code = sqlite3_open_v2(path.c_str(), &m_db, flags | SQLITE_OPEN_NOMUTEX,
+    // SQLite as built here reads a name starting with "file:" as a URI, whose parameters
+    // (immutable, mode, vfs) would change how the table is opened, or name another file; a
+    // name starting with "./" or "/" is always a plain file name.
+    const std::filesystem::path name = path.is_relative() ? "." / path : path;
+    const int code = sqlite3_open_v2(name.c_str(), &m_db, flags | SQLITE_OPEN_NOMUTEX,
                                      vfs.empty() ? nullptr : vfs.c_str());
     if (code != SQLITE_OK) {
         const std::string message = m_db != nullptr ? sqlite3_errmsg(m_db) : sqlite3_errstr(code);

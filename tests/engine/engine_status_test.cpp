@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "engine/record_engine.h"
+#include "engine/table_check.h"
 #include "faulty_vfs.h"
 #include "support/run_as.h"
 #include "support/temp_dir.h"
@@ -110,6 +111,23 @@ TEST_F(EngineStatus, BadNamesAnswerElevenAndMissingFilesTwelve) {
     EXPECT_EQ(table.Create(dir.Folder(), Shape()), status::kInvalidFileName);
     EXPECT_EQ(table.Open(dir.Folder() + "FDATA99.bt6"), status::kFileNotFound);
     EXPECT_EQ(table.Create(dir.Folder() + "missing/FDATA20.bt6", Shape()), status::kFileNotFound);
+}
+
+TEST_F(EngineStatus, ANameStartingWithFileColonIsAFileNameNotASqliteAddress) {
+    // Only a relative name reaches SQLite as written, so the test works in the folder.
+    const fs::path before = fs::current_path();
+    fs::current_path(dir.Path());
+    const std::string name = "file:FDATA21.bt6?immutable=1";
+    const auto created = table.Create(name, Shape());
+    const bool asWritten = fs::exists(dir.Path() / name);
+    const bool elsewhere =
+        fs::exists(dir.Path() / "FDATA21.bt6") || fs::exists(dir.Path() / "FDATA21.bt6.ks-new");
+    const auto problems = CheckTableFile(name);
+    fs::current_path(before);
+    EXPECT_EQ(created, 0);
+    EXPECT_TRUE(asWritten);
+    EXPECT_FALSE(elsewhere) << "the name was read as an address with parameters";
+    EXPECT_TRUE(problems.empty()) << problems.front();
 }
 
 TEST_F(EngineStatus, NamesAreFoundWithoutRegardToCaseAndTrailingBlanks) {
