@@ -78,7 +78,13 @@ void RecordEngine::RunTimer() {
             m_wake.wait_until(lock, due);
             continue;
         }
-        const std::int16_t result = CommitBundles(true);
+        // Nothing may escape this thread: an exception here would end the whole program. A
+        // failure is kept and answered by the next call, as a SQLite failure is.
+        std::int16_t result = status::kIoError;
+        try {
+            result = CommitBundles(true);
+        } catch (...) {
+        }
         if (result != status::kSuccess && m_timerFailure == status::kSuccess) {
             m_timerFailure = result;
         }

@@ -4,7 +4,11 @@
 // closed table is one file that copies as a complete table.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <stdexcept>
+#include <thread>
 
 #include "durability_support.h"
 #include "engine/btr_codes.h"
@@ -149,6 +153,32 @@ TEST_F(Bundle, AClosedTableIsOneFileThatCopiesWhole) {
     EXPECT_EQ(copied, original);
     EXPECT_TRUE(SideFiles(path).empty());
     EXPECT_TRUE(SideFiles(copy).empty());
+}
+
+TEST_F(Bundle, AFailureOnTheTimerThreadIsAnsweredByTheNextCallNotFatal) {
+    // The age commit runs on the engine's own thread; an exception there must never end the
+    // program. The hook throws after the commit, so the record is on disk.
+    std::atomic<bool> thrown{false};
+    engine::EngineOptions options;
+    options.bundleAgeMs = 10;
+    options.onBundleCommitted = [&thrown](const fs::path&) {
+        thrown = true;
+        throw std::runtime_error("hook failure");
+    };
+    RecordEngine engine(options);
+    TableClient table(engine, path);
+    ASSERT_EQ(table.Open(), status::kSuccess);
+    ASSERT_EQ(table.Insert(MakeRecord(0, 0)), status::kSuccess);
+    for (int wait = 0; wait < 500 && !thrown; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(thrown) << "the timer never committed the aged bundle";
+    std::string record;
+    EXPECT_EQ(table.GetEqual(0, KeyText(0), record), status::kIoError)
+        << "the timer's failure is answered by the next call";
+    EXPECT_EQ(table.GetEqual(0, KeyText(0), record), status::kSuccess);
+    EXPECT_EQ(table.Close(), status::kSuccess);
+    EXPECT_EQ(Visible(path, 1), 1);
 }
 
 }  // namespace
