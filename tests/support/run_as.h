@@ -18,7 +18,8 @@ bool CanRunAsNobody();
 // Runs `argv` as nobody:nogroup without supplementary groups and waits for it.
 RunResult RunAsNobody(const std::vector<std::string>& argv);
 
-// The path of the running test executable (to re-run it as a child with other arguments).
+// The path of the running test executable, or of a copy that nobody may run when the build
+// folder is closed to other users (to re-run it as a child with other arguments).
 std::string SelfExecutable();
 
 }  // namespace ks::test
