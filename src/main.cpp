@@ -1,5 +1,6 @@
 // Builds the program's objects, wires them together and runs the event loop.
 #include <QApplication>
+#include <QFileInfo>
 #include <QTimer>
 #include <string>
 
@@ -73,7 +74,11 @@ int main(int argc, char* argv[]) {
     trace.SetHeaderSources({
         .VersionApplication = [&system] { return system.VersionApplication(); },
         .ExeFolder = [exeFolder] { return exeFolder; },
-        .ExeBaseName = [] { return std::string("diffuseur-secours"); },
+        .ExeBaseName =
+            [] {
+                const QString name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+                return ks::Utf8ToCp1252(name.toStdString());
+            },
         .ProductName = [] { return ks::SystemInfo::ProductName(); },
         .ComputerName = [&system] { return system.ComputerName(); },
         .ThemeActive =
