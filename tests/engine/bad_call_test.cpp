@@ -135,11 +135,11 @@ TEST_F(BadCall, APathFillingTheWholeKeyBufferWithoutAByteZeroIsUsedWhole) {
                           buffers.key.get(), 0, 0),
               status::kFileNotFound);
     const std::string shape = Shape();
-    auto spec = std::make_unique<std::uint8_t[]>(shape.size());
-    std::memcpy(spec.get(), shape.data(), shape.size());
+    auto createBuffer = std::make_unique<std::uint8_t[]>(shape.size());
+    std::memcpy(createBuffer.get(), shape.data(), shape.size());
     length = static_cast<std::uint32_t>(shape.size());
-    ASSERT_EQ(engine.Call(op::kCreate, buffers.block.get(), spec.get(), length, buffers.key.get(),
-                          255, 0),
+    ASSERT_EQ(engine.Call(op::kCreate, buffers.block.get(), createBuffer.get(), length,
+                          buffers.key.get(), 255, 0),
               0);
     EXPECT_TRUE(std::filesystem::exists(full));
     length = 0;
