@@ -2,12 +2,8 @@
 // server's files copied into the intermediate folder under the second station's letter, the
 // transfer's tables of both stations opened by the loader's opening code, and one hour of the
 // music schedule moved song by song into the backup machine's station.
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <array>
 #include <filesystem>
@@ -15,21 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "core/db/btrieve_layer.h"
-#include "core/db/btrieve_report.h"
-#include "core/db/db_state.h"
-#include "core/db/load_stations.h"
-#include "core/db/pervasive_files.h"
 #include "core/db/record_fields.h"
-#include "core/log/error_handler.h"
-#include "core/log/trace_state.h"
-#include "core/sys/file_ops.h"
-#include "engine/record_engine.h"
-#include "support/fake_clock.h"
-#include "support/fake_dialogs.h"
-#include "support/fake_event_pump.h"
-#include "support/recording_messages.h"
-#include "support/recording_trace.h"
+#include "demo_generator.h"
+#include "support/real_db_stack.h"
 #include "support/temp_dir.h"
 
 namespace ks {
@@ -39,8 +23,6 @@ namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
-const std::string kGenerator = std::string(KS_BINARY_DIR) + "/tools/demo/ks-demo-station";
-
 constexpr std::int16_t kSource = 2;  // the copied server files, in the intermediate folder
 constexpr std::int16_t kLocal = 1;   // the backup machine's station
 
@@ -48,42 +30,15 @@ constexpr std::int16_t kLocal = 1;   // the backup machine's station
 constexpr std::array<std::int16_t, 15> kTransferTables{0,  9,  20, 21, 22, 23, 24, 26,
                                                        27, 28, 29, 31, 32, 35, 53};
 
-int RunGenerator(std::vector<std::string> args) {
-    args.insert(args.begin(), kGenerator);
-    std::vector<char*> argv;
-    argv.reserve(args.size() + 1);
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t child = 0;
-    int status = -1;
-    if (posix_spawn(&child, kGenerator.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-        waitpid(child, &status, 0);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-engine::EngineOptions FastEngine() {
-    engine::EngineOptions options;
-    options.waitForDisk = false;
-    return options;
-}
-
-class DemoStationLoadTest : public ::testing::Test {
+class DemoStationLoadTest : public ::testing::Test, protected test::RealDbStack {
   protected:
     void SetUp() override {
-        if (!fs::exists(kGenerator)) {
-            GTEST_SKIP() << "the generator is not built: " << kGenerator;
+        if (!fs::exists(test::kDemoGenerator)) {
+            GTEST_SKIP() << "the generator is not built: " << test::kDemoGenerator;
         }
-        ASSERT_EQ(RunGenerator({"--date", "20261207", root.Path().string()}), 0);
-        errors.SetTrace(&trace);
-        db.InitGeneralData();
-        layer.SetFatalHook([this] { ++fatalCalls; });
+        ASSERT_EQ(
+            test::RunDemoGenerator({"--date", "20261207", root.Path().string()}, scratch).exitCode,
+            0);
         // What the load's copy does: the server's station files under the other letter.
         const std::string intermediate = root.Folder() + "Temporaire/";
         for (const std::int16_t file : kTransferTables) {
@@ -103,21 +58,7 @@ class DemoStationLoadTest : public ::testing::Test {
     }
 
     test::TempDir root;
-    test::FakeClock clock;
-    test::FakeEventPump pump;
-    test::FakeDialogs dialogs;
-    test::RecordingTrace trace;
-    test::RecordingMessages messages;
-    TraceState traceState;
-    ErrorHandler errors{traceState, pump};
-    LoadStations stations;
-    DbState db;
-    engine::RecordEngine recordEngine{FastEngine()};
-    FileOps fileOps{trace, errors, clock};
-    BtrieveReport report{db, stations, clock, trace, messages, errors, "KS3_Diffuseur_Secours"};
-    BtrieveLayer layer{db, recordEngine, report, clock, trace, dialogs, errors, traceState};
-    PervasiveFiles files{db, stations, recordEngine, report, fileOps, trace, errors};
-    int fatalCalls = 0;
+    test::TempDir scratch;  // the generator's output, kept out of the station folder
 };
 
 TEST_F(DemoStationLoadTest, TheLoadersLayerOpensBothStationsAndMovesAnHourOfSongs) {

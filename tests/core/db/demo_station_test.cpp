@@ -1,11 +1,7 @@
 // The demo station generator (tools/demo), run as the README's demo command runs it, and its
 // output read back through the record engine and the INI reader: a load must find its settings,
 // its folders and table files, and a music schedule whose songs, artists and categories exist.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstdint>
@@ -20,6 +16,7 @@
 #include "core/db/catalogue.h"
 #include "core/db/record_fields.h"
 #include "core/settings/ini_file.h"
+#include "demo_generator.h"
 #include "engine/btr_codes.h"
 #include "engine/record_engine.h"
 #include "support/temp_dir.h"
@@ -31,38 +28,11 @@ namespace fs = std::filesystem;
 namespace op = engine::op;
 namespace f = fields;
 
-const std::string kGenerator = std::string(KS_BINARY_DIR) + "/tools/demo/ks-demo-station";
+using test::kDemoGenerator;
+using Outcome = test::GeneratorOutcome;
 
-struct Outcome {
-    int exitCode = -1;
-    std::string output;
-};
-
-// Runs the generator with `args`, its standard output and error caught in `scratch`.
 Outcome RunGenerator(std::vector<std::string> args, const test::TempDir& scratch) {
-    const std::string outputFile = scratch.Folder() + "generator.out";
-    args.insert(args.begin(), kGenerator);
-    std::vector<char*> argv;
-    argv.reserve(args.size() + 1);
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t child = 0;
-    Outcome outcome;
-    if (posix_spawn(&child, kGenerator.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(child, &status, 0);
-        outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    outcome.output = test::TempDir::Read(outputFile);
-    return outcome;
+    return test::RunDemoGenerator(std::move(args), scratch);
 }
 
 // One table file opened through the engine, read along key 0.
@@ -140,8 +110,8 @@ std::string IniValue(const std::string& file, std::string_view section, std::str
 class DemoStationTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!fs::exists(kGenerator)) {
-            GTEST_SKIP() << "the generator is not built: " << kGenerator;
+        if (!fs::exists(kDemoGenerator)) {
+            GTEST_SKIP() << "the generator is not built: " << kDemoGenerator;
         }
         InitGeneralData(catalogue);
     }

@@ -6,21 +6,8 @@
 #include <fstream>
 #include <random>
 
-#include "core/db/btrieve_layer.h"
-#include "core/db/btrieve_report.h"
-#include "core/db/db_state.h"
-#include "core/db/load_stations.h"
-#include "core/db/pervasive_files.h"
 #include "core/db/record_fields.h"
-#include "core/log/error_handler.h"
-#include "core/log/trace_state.h"
-#include "core/sys/file_ops.h"
-#include "engine/record_engine.h"
-#include "support/fake_clock.h"
-#include "support/fake_dialogs.h"
-#include "support/fake_event_pump.h"
-#include "support/recording_messages.h"
-#include "support/recording_trace.h"
+#include "support/real_db_stack.h"
 #include "support/temp_dir.h"
 
 namespace ks {
@@ -37,22 +24,13 @@ namespace fs = std::filesystem;
 constexpr std::int16_t kSource = 2;  // the copied server files, in the intermediate folder
 constexpr std::int16_t kLocal = 1;   // the local station
 
-engine::EngineOptions FastEngine() {
-    engine::EngineOptions options;
-    options.waitForDisk = false;
-    return options;
-}
-
-class RealEngineTest : public ::testing::Test {
+class RealEngineTest : public ::testing::Test, protected test::RealDbStack {
   protected:
     RealEngineTest() {
-        errors.SetTrace(&trace);
-        db.InitGeneralData();
         stations.NoStation1 = kSource;
         stations.DossierStation1 = source.Folder();
         stations.NoStation2 = kLocal;
         stations.DossierStation2 = local.Folder();
-        layer.SetFatalHook([this] { ++fatalCalls; });
     }
 
     // Creates the empty table `file` of `station` as a missing file 40 to 49 would be.
@@ -92,21 +70,6 @@ class RealEngineTest : public ::testing::Test {
 
     test::TempDir local;
     test::TempDir source;
-    test::FakeClock clock;
-    test::FakeEventPump pump;
-    test::FakeDialogs dialogs;
-    test::RecordingTrace trace;
-    test::RecordingMessages messages;
-    TraceState traceState;
-    ErrorHandler errors{traceState, pump};
-    LoadStations stations;
-    DbState db;
-    engine::RecordEngine recordEngine{FastEngine()};
-    FileOps fileOps{trace, errors, clock};
-    BtrieveReport report{db, stations, clock, trace, messages, errors, "KS3_Diffuseur_Secours"};
-    BtrieveLayer layer{db, recordEngine, report, clock, trace, dialogs, errors, traceState};
-    PervasiveFiles files{db, stations, recordEngine, report, fileOps, trace, errors};
-    int fatalCalls = 0;
 };
 
 TEST_F(RealEngineTest, ARecordReadFromTheSourceIsInsertedIntoTheLocalStation) {

@@ -1,0 +1,55 @@
+// The loader's database layer wired to a real record engine, with fakes of the ports: what the
+// tests of the layer on real table files (and of loads built on it) start from.
+#pragma once
+
+#include "core/db/btrieve_layer.h"
+#include "core/db/btrieve_report.h"
+#include "core/db/db_state.h"
+#include "core/db/load_stations.h"
+#include "core/db/pervasive_files.h"
+#include "core/log/error_handler.h"
+#include "core/log/trace_state.h"
+#include "core/sys/file_ops.h"
+#include "engine/record_engine.h"
+#include "support/fake_clock.h"
+#include "support/fake_dialogs.h"
+#include "support/fake_event_pump.h"
+#include "support/recording_messages.h"
+#include "support/recording_trace.h"
+
+namespace ks::test {
+
+// Tests need no protection against power cuts: the engine commits without waiting for the disk.
+inline engine::EngineOptions FastEngineOptions() {
+    engine::EngineOptions options;
+    options.waitForDisk = false;
+    return options;
+}
+
+struct RealDbStack {
+    RealDbStack() {
+        errors.SetTrace(&trace);
+        db.InitGeneralData();
+        layer.SetFatalHook([this] { ++fatalCalls; });
+    }
+    RealDbStack(const RealDbStack&) = delete;
+    RealDbStack& operator=(const RealDbStack&) = delete;
+
+    FakeClock clock;
+    FakeEventPump pump;
+    FakeDialogs dialogs;
+    RecordingTrace trace;
+    RecordingMessages messages;
+    TraceState traceState;
+    ErrorHandler errors{traceState, pump};
+    LoadStations stations;
+    DbState db;
+    engine::RecordEngine recordEngine{FastEngineOptions()};
+    FileOps fileOps{trace, errors, clock};
+    BtrieveReport report{db, stations, clock, trace, messages, errors, "KS3_Diffuseur_Secours"};
+    BtrieveLayer layer{db, recordEngine, report, clock, trace, dialogs, errors, traceState};
+    PervasiveFiles files{db, stations, recordEngine, report, fileOps, trace, errors};
+    int fatalCalls = 0;
+};
+
+}  // namespace ks::test
