@@ -4,18 +4,10 @@
 
 #include "core/db/btrieve_layer.h"
 #include "core/db/btrieve_report.h"
-#include "core/db/db_state.h"
-#include "core/db/load_stations.h"
 #include "core/db/pervasive_files.h"
-#include "core/log/error_handler.h"
-#include "core/log/trace_state.h"
 #include "core/sys/file_ops.h"
 #include "engine/record_engine.h"
-#include "support/fake_clock.h"
-#include "support/fake_dialogs.h"
-#include "support/fake_event_pump.h"
-#include "support/recording_messages.h"
-#include "support/recording_trace.h"
+#include "support/db_fakes.h"
 
 namespace ks::test {
 
@@ -26,24 +18,13 @@ inline engine::EngineOptions FastEngineOptions() {
     return options;
 }
 
-struct RealDbStack {
+struct RealDbStack : DbFakes {
     RealDbStack() {
-        errors.SetTrace(&trace);
-        db.InitGeneralData();
         layer.SetFatalHook([this] { ++fatalCalls; });
     }
     RealDbStack(const RealDbStack&) = delete;
     RealDbStack& operator=(const RealDbStack&) = delete;
 
-    FakeClock clock;
-    FakeEventPump pump;
-    FakeDialogs dialogs;
-    RecordingTrace trace;
-    RecordingMessages messages;
-    TraceState traceState;
-    ErrorHandler errors{traceState, pump};
-    LoadStations stations;
-    DbState db;
     engine::RecordEngine recordEngine{FastEngineOptions()};
     FileOps fileOps{trace, errors, clock};
     BtrieveReport report{db, stations, clock, trace, messages, errors, "KS3_Diffuseur_Secours"};

@@ -8,24 +8,14 @@
 
 #include "core/db/btrieve_layer.h"
 #include "core/db/btrieve_report.h"
-#include "core/db/db_state.h"
-#include "core/db/load_stations.h"
-#include "core/log/error_handler.h"
-#include "core/log/trace_state.h"
-#include "support/fake_clock.h"
-#include "support/fake_dialogs.h"
-#include "support/fake_event_pump.h"
-#include "support/recording_messages.h"
-#include "support/recording_trace.h"
+#include "support/db_fakes.h"
 #include "support/scripted_engine.h"
 
 namespace ks::test {
 
-class DbFixture : public ::testing::Test {
+class DbFixture : public ::testing::Test, protected DbFakes {
   protected:
     DbFixture() {
-        errors.SetTrace(&trace);
-        db.InitGeneralData();
         layer.SetCaption("Kestrel : Player de secours - 1.0");
         layer.SetFatalHook([this] { ++fatalCalls; });
     }
@@ -44,15 +34,6 @@ class DbFixture : public ::testing::Test {
         return lines;
     }
 
-    FakeClock clock;
-    FakeEventPump pump;
-    FakeDialogs dialogs;
-    RecordingTrace trace;
-    RecordingMessages messages;
-    TraceState traceState;
-    ErrorHandler errors{traceState, pump};
-    LoadStations stations;
-    DbState db;
     ScriptedEngine engine;
     BtrieveReport report{db, stations, clock, trace, messages, errors, "KS3_Diffuseur_Secours"};
     BtrieveLayer layer{db, engine, report, clock, trace, dialogs, errors, traceState};
