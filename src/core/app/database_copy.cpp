@@ -1,0 +1,199 @@
+#include "core/app/database_copy.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "core/db/load_stations.h"
+#include "core/log/error_handler.h"
+#include "core/log/trace_sink.h"
+#include "core/ports/dialogs.h"
+#include "core/ports/event_pump.h"
+#include "core/ports/load_view.h"
+#include "core/settings/backup_settings.h"
+#include "core/settings/ini_access.h"
+#include "core/sys/file_ops.h"
+#include "core/sys/folder_ops.h"
+#include "core/sys/text_helpers.h"
+#include "platform/cp1252.h"
+#include "platform/native_path.h"
+
+namespace ks {
+namespace {
+
+constexpr std::string_view kCaller = "Frm_Main:DataRecopie";
+constexpr int kLastSlot = 60;
+constexpr int kProgressMax = 100;
+constexpr int kPlayerLogSlot = 53;
+
+// The slots copied under the same name, and those of the server station's own files.
+constexpr std::array<int, 2> kSharedSlots{0, 9};
+constexpr std::array<int, 13> kStationSlots{
+    20, 21, 22, 23, 24, 26, 27, 28, 29, 31, 32, 35, kPlayerLogSlot};
+
+bool IsListed(int slot, const auto& slots) {
+    return std::find(slots.begin(), slots.end(), slot) != slots.end();
+}
+
+bool FolderExists(const std::string& folder) {
+    std::error_code error;
+    return std::filesystem::is_directory(NativePath(folder), error);
+}
+
+}  // namespace
+
+void DatabaseCopy::DataRecopie(std::int16_t set, std::int16_t& status) {
+    ErrorHandler& errors = m_services.errors;
+    BackupSettings& settings = m_services.settings;
+    LoadStations& stations = m_services.stations;
+
+    Folders folders;
+    int serverLine = -1;
+    int localLine = -1;
+    errors.Guard(kCaller, [&] {
+        folders.configServeur = CheckRep(settings.TexteDossierData(kDossierConfigServeur));
+        folders.configLocal = CheckRep(settings.TexteDossierData(kDossierConfigLocal));
+        folders.intermediaire = CheckRep(settings.TexteDossierData(kDossierTemporaire));
+    });
+    errors.Guard(kCaller, [&] {
+        const bool second = set == 2;
+        serverLine = settings.ComboStation(second ? kStationServeur2 : kStationServeur).ListIndex();
+        localLine = settings.ComboStation(second ? kStationLocal2 : kStationLocal).ListIndex();
+    });
+    // Station n is line n - 1 and has the letter of code 64 + n.
+    const auto serverLetter = static_cast<char>('A' + serverLine);
+    const auto localNumber = static_cast<std::int16_t>(localLine + 1);
+    const char otherLetter = static_cast<char>('A' + localLine) == 'A' ? 'B' : 'A';
+    errors.Guard(kCaller, [&] {
+        stations.NoStation2 = localNumber;
+        stations.NoStation1 = static_cast<std::int16_t>(localNumber == 1 ? 2 : 1);
+        stations.DossierStation1 = folders.intermediaire;
+    });
+
+    status = 0;
+    errors.Guard(kCaller, [&] { m_services.view.SetCopyProgress(0); });
+
+    if (!CheckFolders(folders)) {
+        status = -1;
+    } else {
+        errors.Guard(kCaller, [&] { m_services.view.ShowCopy(true); });
+        for (int slot = 0; slot <= kLastSlot; ++slot) {
+            errors.Guard(kCaller, [&] {
+                m_services.view.SetCopyProgress(std::min(2 * slot, kProgressMax));
+            });
+            CopySlot(slot, folders, serverLetter, otherLetter);
+            errors.Guard(kCaller, [&] { m_services.pump.DoEvents(); });
+        }
+        errors.Guard(kCaller, [&] { m_services.view.ShowCopy(false); });
+    }
+    errors.Guard(kCaller, [&] { m_services.view.SetCopyProgress(0); });
+}
+
+bool DatabaseCopy::CheckFolders(Folders& folders) {
+    if (!CheckFolder(folders.configServeur,
+                     "Le dossier Config sur le serveur n'est pas paramétré"_cp,
+                     "Le dossier Config sur le serveur n'existe pas:")) {
+        return false;
+    }
+    folders.dataServeur = DataFolder(folders.configServeur);
+    if (!CheckFolder(folders.dataServeur,
+                     "Le dossier des données sur le serveur n'est pas paramétré"_cp,
+                     "Le dossier des données sur le serveur n'existe pas:"_cp)) {
+        return false;
+    }
+    if (!CheckFolder(folders.configLocal, "Le dossier Config en local n'est pas paramétré"_cp,
+                     "Le dossier Config en local n'existe pas:")) {
+        return false;
+    }
+    const std::string dataLocal = DataFolder(folders.configLocal);
+    m_services.errors.Guard(kCaller, [&] { m_services.stations.DossierStation2 = dataLocal; });
+    if (!CheckFolder(dataLocal, "Le dossier des données en local n'est pas paramétré"_cp,
+                     "Le dossier des données en local n'existe pas:"_cp)) {
+        return false;
+    }
+    return CheckFolder(folders.intermediaire, "Le dossier intermédiaire n'est pas paramétré"_cp,
+                       "Le dossier intermédiaire n'existe pas:"_cp);
+}
+
+bool DatabaseCopy::CheckFolder(const std::string& folder, std::string_view notConfigured,
+                               std::string_view missing) {
+    std::string message;
+    if (IsBlank(folder)) {
+        message = notConfigured;
+    } else if (!FolderExists(folder)) {
+        message = std::string(missing) + "\r\n\r\n" + folder;
+    } else {
+        return true;
+    }
+    m_services.errors.Guard(kCaller, [&] {
+        m_services.dialogs.MessageBox(MsgIcon::Warning, MsgButtons::Ok, m_caption, message);
+    });
+    return false;
+}
+
+std::string DatabaseCopy::DataFolder(const std::string& configFolder) {
+    std::string folder;
+    m_services.errors.Guard(kCaller, [&] {
+        folder = CheckRep(m_services.ini.LectureIni(configFolder + "KS3_Systeme.ini", "Base_01",
+                                                    "Dossier_Data", ""));
+    });
+    return folder;
+}
+
+void DatabaseCopy::CopySlot(int slot, const Folders& folders, char serverLetter, char otherLetter) {
+    ErrorHandler& errors = m_services.errors;
+    TraceSink& trace = m_services.trace;
+    FileOps& files = m_services.files;
+    std::string source;
+    std::string target;
+    errors.Guard(kCaller, [&] {
+        if (IsListed(slot, kSharedSlots)) {
+            const std::string name = "Fdat" + N2S(slot, 3, 0, "0", &errors) + ".bt6";
+            source = folders.dataServeur + name;
+            target = folders.intermediaire + name;
+        } else if (IsListed(slot, kStationSlots)) {
+            const std::string number = N2S(slot, 2, 0, "0", &errors) + ".bt6";
+            source = folders.dataServeur + "Fdat" + serverLetter + number;
+            target = folders.intermediaire + "Fdat" + otherLetter + number;
+        }
+    });
+    if (slot == kPlayerLogSlot) {
+        errors.Guard(kCaller, [&] {
+            const bool present = files.File_Exist(source, kCaller);
+            m_services.stations.PresenceFichier53 = present;
+            if (present) {
+                trace.Trace("PbBFDATA053Present = True");
+            } else {
+                trace.Trace("PbBFDATA053Present = False |File not found: " + source);
+                source.clear();
+                target.clear();
+            }
+        });
+    }
+    if (IsBlank(source)) {
+        return;
+    }
+    errors.Guard(kCaller, [&] {
+        if (!files.File_Exist(source, kCaller)) {
+            trace.Trace("Err: Server File not found: " + source);
+            return;
+        }
+        if (files.File_Exist(target, kCaller)) {
+            files.File_Delete(target, kCaller);
+            if (files.File_Exist(target, kCaller)) {
+                trace.Trace("Err: Unable to delete Temporary File: " + target);
+            }
+        }
+        if (CopyTableFile(source, target)) {
+            trace.Trace("Copy: " + source + " to " + target);
+        } else {
+            trace.Trace("Err: Unable to copy: " + source + " to " + target);
+        }
+    });
+}
+
+bool DatabaseCopy::CopyTableFile(const std::string& source, const std::string& target) {
+    return m_services.files.File_Copy(source, target);
+}
+
+}  // namespace ks
