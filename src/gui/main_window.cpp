@@ -59,8 +59,14 @@ void MainWindow::ShowClock(const std::string& text) {
     m_clock->setText(FromCp(text));
 }
 
-// The timing fields belong to the options window, which does not exist yet.
-void MainWindow::ShowTimingData(int /*index*/, const std::string& /*text*/) {}
+// TexteTimingData: the last load beside "Précédent", the next one beside "Prochain".
+void MainWindow::ShowTimingData(int index, const std::string& text) {
+    if (index == 0) {
+        ShowLastLoad(text);
+    } else if (index == 1) {
+        ShowNextLoad(text);
+    }
+}
 
 void MainWindow::ShowCopy(bool visible) {
     m_copy->setVisible(visible);

@@ -14,6 +14,7 @@
 
 #include "core/log/error_handler.h"
 #include "core/log/trace_state.h"
+#include "core/ports/console_ports.h"
 #include "core/settings/config_files.h"
 #include "core/settings/config_folders.h"
 #include "core/settings/ini_access.h"
@@ -25,7 +26,6 @@
 #include "engine/record_engine.h"
 #include "platform/cp1252.h"
 #include "platform/native_path.h"
-#include "tools/demo/console_ports.h"
 #include "tools/demo/demo_station.h"
 
 namespace {

@@ -61,6 +61,9 @@ void DailyTraceLog::TraceLog(std::int16_t base, std::int16_t file, std::int16_t 
         m_listeLog.push_back(std::move(line));
     });
 
+    if (incident) {
+        ++m_incidentCount;
+    }
     if (incident || base2 >= 0) {
         m_errors.Guard(kCallerTraceLog, [&] { RegisterIncident(base, now, prefix, message); });
         // Every incident reaches the file at once, even for a slot without an incident list.

@@ -73,6 +73,8 @@ class DailyTraceLog : public TraceSink {
     const std::vector<std::string>* ListeIncidents(std::int16_t base) const;
     bool CheckIncidents(std::int16_t base) const;
     void SetCheckIncidents(std::int16_t base, bool checked);
+    // Incident lines traced since the start, whatever their slot (a headless run's verdict).
+    std::size_t Incidents() const { return m_incidentCount; }
 
   private:
     struct IncidentSlot {
@@ -98,6 +100,7 @@ class DailyTraceLog : public TraceSink {
     std::vector<std::string> m_listeLog;
     std::array<IncidentSlot, kIncidentSlots> m_incidents;
     bool m_flushing = false;
+    std::size_t m_incidentCount = 0;
 };
 
 }  // namespace ks

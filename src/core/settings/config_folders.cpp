@@ -27,4 +27,13 @@ std::string ExecutableFolder() {
     return folder ? CheckRep(*folder) : std::string();
 }
 
+std::string ExecutableName() {
+    std::error_code error;
+    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) {
+        return {};
+    }
+    return FromNativePath(executable.filename()).value_or(std::string());
+}
+
 }  // namespace ks

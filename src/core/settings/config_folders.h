@@ -24,4 +24,7 @@ struct ConfigFolders {
 // when its name cannot be held in Windows-1252).
 std::string ExecutableFolder();
 
+// The name of the running executable without its folder ("" when the system cannot tell).
+std::string ExecutableName();
+
 }  // namespace ks

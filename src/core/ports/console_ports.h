@@ -1,9 +1,11 @@
-// The outside world of the demo station generator, which runs in a terminal without windows:
-// the system clock, an event pump with nothing to pump, dialogs answered on the terminal and
-// a trace that writes the incidents (the error reports) to standard error and counts them,
-// so that the generator can end with a failure status when any step failed.
+// The ports of the programs that run in a terminal without windows (the headless load and the
+// demo station generator): the system clock, optionally started at a chosen local time; an
+// event pump with nothing to pump; dialogs answered with their default button and written to
+// standard error (and to the trace log once one is given); a load view that shows nothing;
+// and a trace that writes the incidents to standard error and counts them.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -14,20 +16,45 @@
 #include "core/ports/clock.h"
 #include "core/ports/dialogs.h"
 #include "core/ports/event_pump.h"
+#include "core/ports/load_view.h"
 
-namespace ks::demo {
+namespace ks {
 
 class SystemClock final : public Clock {
   public:
+    // With `start`, the clock reads `start` now and runs on from there (to replay a day).
+    explicit SystemClock(std::optional<DateTime> start = std::nullopt);
+
     DateTime Now() const override;
     std::uint64_t TickCount64() const override;
     std::uint32_t TickCount32() const override;
     void Sleep(int milliseconds) override;
+
+  private:
+    std::optional<DateTime> m_start;
+    std::chrono::steady_clock::time_point m_startedAt;
 };
 
 class QuietEventPump final : public EventPump {
   public:
     void DoEvents() override {}
+};
+
+class QuietLoadView final : public LoadView {
+  public:
+    void ShowLastLoad(const std::string& /*text*/) override {}
+    void ShowNextLoad(const std::string& /*text*/) override {}
+    void ShowCountdown(const std::string& /*text*/) override {}
+    void ShowClock(const std::string& /*text*/) override {}
+    void ShowTimingData(int /*index*/, const std::string& /*text*/) override {}
+    void ShowCopy(bool /*visible*/) override {}
+    void SetCopyProgress(int /*value*/) override {}
+    void ShowTransfer(bool /*visible*/) override {}
+    void BlinkTransfer() override {}
+    void SetTransferCaption(const std::string& /*text*/) override {}
+    void SetTransferProgress(int /*minimum*/, int /*maximum*/, int /*value*/) override {}
+    void SetTransferItemProgress(int /*minimum*/, int /*maximum*/, int /*value*/) override {}
+    void SetMenuEnabled(bool /*enabled*/) override {}
 };
 
 class ConsoleTrace final : public TraceSink {
@@ -46,9 +73,13 @@ class ConsoleTrace final : public TraceSink {
     int m_incidents = 0;
 };
 
-// Messages go to standard error; a question is answered with its first button.
+// Every dialog is answered by its default button (the first one: OK, Yes, Retry) at once.
+// Folder and file choosers are cancelled; no viewer is opened.
 class ConsoleDialogs final : public Dialogs {
   public:
+    // Message boxes are also traced from now on (task dialogs trace themselves).
+    void SetTrace(TraceSink* trace) { m_trace = trace; }
+
     MsgAnswer MessageBox(MsgIcon icon, MsgButtons buttons, const std::string& title,
                          const std::string& text) override;
     std::int32_t TaskDialog(const TaskDialogRequest& request,
@@ -59,6 +90,9 @@ class ConsoleDialogs final : public Dialogs {
                                           const std::string& initialFolder,
                                           const std::string& filter) override;
     bool OpenInViewer(const std::string& path) override;
+
+  private:
+    TraceSink* m_trace = nullptr;
 };
 
 // Writes a Windows-1252 text and a line end to standard error in the terminal's UTF-8.
@@ -66,4 +100,4 @@ void PrintError(std::string_view text);
 // The same on standard output.
 void PrintLine(std::string_view text);
 
-}  // namespace ks::demo
+}  // namespace ks

@@ -1,15 +1,27 @@
-#include "tools/demo/console_ports.h"
+#include "core/ports/console_ports.h"
 
-#include <chrono>
 #include <ctime>
 #include <iostream>
 #include <thread>
 
+#include "core/sys/text_helpers.h"
 #include "platform/cp1252.h"
 
-namespace ks::demo {
+namespace ks {
+
+SystemClock::SystemClock(std::optional<DateTime> start)
+    : m_start(start), m_startedAt(std::chrono::steady_clock::now()) {}
 
 DateTime SystemClock::Now() const {
+    if (m_start) {
+        const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - m_startedAt)
+                                 .count() +
+                             m_start->millisecond;
+        DateTime now = AddSeconds(*m_start, elapsed / 1000);
+        now.millisecond = static_cast<int>(elapsed % 1000);
+        return now;
+    }
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     tm local{};
@@ -54,13 +66,16 @@ void ConsoleTrace::TraceLog(std::int16_t /*base*/, std::int16_t /*file*/, std::i
 MsgAnswer ConsoleDialogs::MessageBox(MsgIcon /*icon*/, MsgButtons buttons, const std::string& title,
                                      const std::string& text) {
     PrintError(title + ": " + text);
+    if (m_trace != nullptr) {
+        // One trace line: the line ends of the message would split it.
+        m_trace->Trace("MessageBox: " + ReplaceAll(text, "\r\n", " "));
+    }
     switch (buttons) {
         case MsgButtons::YesNo:
         case MsgButtons::YesNoCancel:
             return MsgAnswer::Yes;
         case MsgButtons::RetryCancel:
-            // Retrying in a terminal nobody watches could go on for ever.
-            return MsgAnswer::Cancel;
+            return MsgAnswer::Retry;
         case MsgButtons::Ok:
         case MsgButtons::OkCancel:
             break;
@@ -101,4 +116,4 @@ void PrintLine(std::string_view text) {
     std::cout << Cp1252ToUtf8(text) << '\n';
 }
 
-}  // namespace ks::demo
+}  // namespace ks
