@@ -20,8 +20,8 @@ TimeInHour AtSecond(int second) {
 
 }  // namespace
 
-ScheduleMaker::ScheduleMaker(const DemoLibrary& library, std::uint32_t seed)
-    : m_library(library), m_random(seed) {}
+ScheduleMaker::ScheduleMaker(const DemoLibrary& library, std::uint32_t seed, HourShape shape)
+    : m_library(library), m_shape(shape), m_random(seed) {}
 
 const DemoSong& ScheduleMaker::PickSong() {
     const int count = static_cast<int>(m_library.Songs.size());
@@ -43,8 +43,7 @@ const DemoSong& ScheduleMaker::PickSong() {
     return song;
 }
 
-void ScheduleMaker::AddBreak(DemoHour& result, int& second) {
-    const int spotCount = m_random.Between(2, 4);
+void ScheduleMaker::AddBreak(DemoHour& result, int& second, int spotCount) {
     const int spotTotal = static_cast<int>(m_library.Spots.size());
     const int first = m_random.Below(spotTotal);
     MusicEvent breakEvent;
@@ -64,6 +63,9 @@ void ScheduleMaker::AddBreak(DemoHour& result, int& second) {
 }
 
 DemoHour ScheduleMaker::MakeHour(const DateTime& date, int hour) {
+    if (m_shape.MusicEvents > 0) {
+        return MakeFixedHour(date, hour);
+    }
     DemoHour result;
     result.Date = DateOnly(date);
     result.Hour = hour;
@@ -79,7 +81,7 @@ DemoHour ScheduleMaker::MakeHour(const DateTime& date, int hour) {
     std::size_t nextBreak = 0;
     while (second < kLastSongStart && !m_library.Songs.empty()) {
         if (nextBreak < kBreakTimes.size() && second >= kBreakTimes[nextBreak]) {
-            AddBreak(result, second);
+            AddBreak(result, second, m_random.Between(2, 4));
             ++nextBreak;
             continue;
         }
@@ -92,9 +94,41 @@ DemoHour ScheduleMaker::MakeHour(const DateTime& date, int hour) {
     return result;
 }
 
+DemoHour ScheduleMaker::MakeFixedHour(const DateTime& date, int hour) {
+    DemoHour result;
+    result.Date = DateOnly(date);
+    result.Hour = hour;
+    const int events = m_shape.MusicEvents;
+    // The breaks come a third and two thirds into the hour's rows.
+    const int firstBreak = std::max(1, events / 3);
+    const int secondBreak = std::max(firstBreak + 1, 2 * events / 3);
+    const int firstSpots = m_shape.AdvertisingEntries / 2;
+    for (int row = 0; row < events; ++row) {
+        int second = row * kSecondsPerHour / events;
+        if (row == 0 && !m_library.Jingles.empty()) {
+            const int jingleCount = static_cast<int>(m_library.Jingles.size());
+            const DemoSound& jingle =
+                m_library.Jingles[static_cast<std::size_t>(m_random.Below(jingleCount))];
+            result.Music.push_back(MusicEvent{1, AtSecond(0), std::string(kTypeJingle), jingle.Id,
+                                              jingle.DurationSeconds});
+        } else if (row == firstBreak) {
+            AddBreak(result, second, firstSpots);
+        } else if (row == secondBreak) {
+            AddBreak(result, second, m_shape.AdvertisingEntries - firstSpots);
+        } else if (!m_library.Songs.empty()) {
+            const DemoSong& song = PickSong();
+            result.Music.push_back(MusicEvent{static_cast<int>(result.Music.size()) + 1,
+                                              AtSecond(second), std::string(kTypeSong), song.Id,
+                                              song.DurationSeconds});
+        }
+    }
+    return result;
+}
+
 std::vector<DemoHour> MakeDemoSchedule(const DemoLibrary& library, const DateTime& today,
-                                       int firstDay, int lastDay, std::uint32_t seed) {
-    ScheduleMaker maker(library, seed);
+                                       int firstDay, int lastDay, HourShape shape,
+                                       std::uint32_t seed) {
+    ScheduleMaker maker(library, seed, shape);
     std::vector<DemoHour> hours;
     for (int day = firstDay; day <= lastDay; ++day) {
         const DateTime date = AddDays(DateOnly(today), day);

@@ -46,19 +46,30 @@ struct DemoHour {
     std::vector<AdvertisingEvent> Advertising;
 };
 
+// The shape of every hour. Zero counts fill the hour with songs by their durations, with two
+// breaks of two to four spots (the small station); otherwise each hour holds exactly
+// `MusicEvents` rows (a jingle, two breaks, songs) spread over the hour, and exactly
+// `AdvertisingEntries` spots shared by its two breaks.
+struct HourShape {
+    int MusicEvents = 0;
+    int AdvertisingEntries = 0;
+};
+
 // Makes the hours one after the other, so that a song does not come back within the last
 // forty songs and an artist is never played twice in a row.
 class ScheduleMaker {
   public:
-    ScheduleMaker(const DemoLibrary& library, std::uint32_t seed);
+    ScheduleMaker(const DemoLibrary& library, std::uint32_t seed, HourShape shape = {});
 
     DemoHour MakeHour(const DateTime& date, int hour);
 
   private:
+    DemoHour MakeFixedHour(const DateTime& date, int hour);
     const DemoSong& PickSong();
-    void AddBreak(DemoHour& result, int& second);
+    void AddBreak(DemoHour& result, int& second, int spotCount);
 
     const DemoLibrary& m_library;
+    HourShape m_shape;
     DemoRandom m_random;
     std::vector<std::size_t> m_recentSongs;
     std::string m_lastArtist;
@@ -66,6 +77,7 @@ class ScheduleMaker {
 
 // Every hour of the days from `today` + firstDay to `today` + lastDay, in order.
 std::vector<DemoHour> MakeDemoSchedule(const DemoLibrary& library, const DateTime& today,
-                                       int firstDay, int lastDay, std::uint32_t seed = kDemoSeed);
+                                       int firstDay, int lastDay, HourShape shape = {},
+                                       std::uint32_t seed = kDemoSeed);
 
 }  // namespace ks::demo

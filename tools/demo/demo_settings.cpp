@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/app/time_stamp.h"
 #include "core/log/failure.h"
 #include "core/settings/ini_access.h"
 #include "core/sys/text_helpers.h"
@@ -48,11 +49,12 @@ void WriteSystemFile(IniAccess& ini, const std::string& file, const std::string&
 
 }  // namespace
 
-void WriteDemoSettings(IniAccess& ini, const DemoFolders& folders) {
+void WriteDemoSettings(IniAccess& ini, const DemoFolders& folders, const DateTime& today) {
     const std::string& settings = folders.FichierSettings;
     Write(ini, settings, "Folder", "Source", folders.ConfigServeur);
     Write(ini, settings, "Folder", "Temp", folders.ConfigLocal);
     Write(ini, settings, "Folder", "Local", folders.Intermediaire);
+    Write(ini, settings, "Data", "Last_Timing", TimeStamp(AddDays(today, -1)));
     // Every fifteen minutes, so that a demo sees loads come.
     WriteIfMissing(ini, settings, "Data", "Frequency", "0");
     // Set 1: the server's first station into the backup machine's first station.

@@ -5,7 +5,8 @@
 
 namespace ks {
 class IniAccess;
-}
+struct DateTime;
+}  // namespace ks
 
 namespace ks::demo {
 
@@ -15,9 +16,10 @@ struct DemoFolders;
 inline constexpr const char* kSystemFileName = "KS3_Systeme.ini";
 
 // Writes the settings. The folders and data folders are always rewritten (the demo folder may
-// have moved); the load period, the stations and the second set keep what the operator chose
-// in the options window since the last run. A value that cannot be stored throws
-// ks::Failure.
-void WriteDemoSettings(IniAccess& ini, const DemoFolders& folders);
+// have moved), and so is the last load, a day before `today`, so that the program loads the
+// new data as soon as it starts; the load period, the stations and the second set keep what
+// the operator chose in the options window since the last run. A value that cannot be
+// stored throws ks::Failure.
+void WriteDemoSettings(IniAccess& ini, const DemoFolders& folders, const DateTime& today);
 
 }  // namespace ks::demo

@@ -190,11 +190,12 @@ DemoReport DemoStation::Make(const DemoOptions& options) {
             }
         }
     });
-    m_errors.Guard(kMake, [&] { WriteDemoSettings(m_ini, m_folders); });
+    m_errors.Guard(kMake, [&] { WriteDemoSettings(m_ini, m_folders, options.Today); });
 
-    const DemoLibrary library = MakeDemoLibrary();
-    const std::vector<DemoHour> hours =
-        MakeDemoSchedule(library, options.Today, kFirstScheduleDay, kLastScheduleDay);
+    const DemoLibrary library =
+        MakeDemoLibrary(kDemoSeed, options.Size.Songs, options.Size.Artists);
+    const std::vector<DemoHour> hours = MakeDemoSchedule(library, options.Today, kFirstScheduleDay,
+                                                         kLastScheduleDay, options.Size.Hours);
     WriteServerTables(library, hours, options.Today, report);
     WriteLocalTables(library, hours, options.Today, options.FreshLocal, report);
     return report;

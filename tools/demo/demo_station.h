@@ -34,8 +34,22 @@ inline constexpr int kDemoStation = 1;
 inline constexpr int kFirstScheduleDay = -5;
 inline constexpr int kLastScheduleDay = 7;
 
+// How big a station to make: its library and the shape of its hours.
+struct DemoSize {
+    int Songs = kDemoSongCount;
+    int Artists = kDemoArtistCount;
+    HourShape Hours;
+};
+
+// small: 300 songs, hours filled by song length (about 18 rows and 4 to 8 spots an hour);
+// medium and large: 5,000 and 20,000 songs, 20 music rows and 6 spots every hour.
+inline constexpr DemoSize kSmallStation{};
+inline constexpr DemoSize kMediumStation{5'000, 1'000, {20, 6}};
+inline constexpr DemoSize kLargeStation{20'000, 4'000, {20, 6}};
+
 struct DemoOptions {
     DateTime Today;
+    DemoSize Size;
     // Make the backup machine's table files afresh even when they open.
     bool FreshLocal = false;
 };

@@ -1,9 +1,9 @@
-// ks-demo-station [--date YYYYMMDD] [--fresh] [--verbose] DIR
+// ks-demo-station [--date YYYYMMDD] [--size small|medium|large] [--fresh] [--verbose] DIR
 //
-// Makes under DIR, the program's folder, a small station setup a load can run on (see
-// demo_station.h), then prints what it made. Run again on the same DIR it makes the server's
-// data afresh for the day and keeps the backup machine's tables (--fresh makes them afresh
-// too). Exit status: 0 when every step succeeded, 1 when a step failed (reported on standard
+// Makes under DIR, the program's folder, a station setup a load can run on (see
+// demo_station.h; small by default), then prints what it made. Run again on the same DIR it makes
+// the server's data afresh for the day and keeps the backup machine's tables (--fresh makes them
+// afresh too). Exit status: 0 when every step succeeded, 1 when a step failed (reported on standard
 // error), 2 for a wrong command line.
 #include <cstdlib>
 #include <filesystem>
@@ -42,12 +42,15 @@ constexpr std::size_t kLongestTableName = 11;
 struct CommandLine {
     std::string folder;
     std::optional<DateTime> date;
+    DemoSize size = kSmallStation;
     bool fresh = false;
     bool verbose = false;
 };
 
 void Usage() {
-    PrintError("Usage: ks-demo-station [--date YYYYMMDD] [--fresh] [--verbose] DIR");
+    PrintError(
+        "Usage: ks-demo-station [--date YYYYMMDD] [--size small|medium|large] [--fresh] "
+        "[--verbose] DIR");
     PrintError(
         "Makes under DIR (the program's folder, see --root) a demo station a load can "
         "run on.");
@@ -75,6 +78,18 @@ std::optional<CommandLine> Parse(int argc, char** argv) {
             line.fresh = true;
         } else if (arg == "--verbose") {
             line.verbose = true;
+        } else if (arg == "--size" && i + 1 < argc) {
+            const std::string_view size = argv[++i];
+            if (size == "small") {
+                line.size = kSmallStation;
+            } else if (size == "medium") {
+                line.size = kMediumStation;
+            } else if (size == "large") {
+                line.size = kLargeStation;
+            } else {
+                PrintError("Not a size: " + std::string(size));
+                return std::nullopt;
+            }
         } else if (arg == "--date" && i + 1 < argc) {
             line.date = ParseDate(argv[++i]);
             if (!line.date) {
@@ -160,6 +175,7 @@ int Run(const CommandLine& line) {
     DemoOptions options;
     options.Today = line.date ? *line.date : clock.Now();
     options.FreshLocal = line.fresh;
+    options.Size = line.size;
     const DemoReport report = station.Make(options);
 
     PrintLine("Demo station made in " + *root + " for " + D2S(options.Today) + ":");

@@ -156,6 +156,8 @@ TEST_F(DemoStationTest, SettingsPointTheLoadAtTheDemoFolders) {
     EXPECT_EQ(IniValue(settings, "Station", "Local"), "0");
     EXPECT_EQ(IniValue(settings, "Station", "CheckSecours02"), "0");
     EXPECT_EQ(IniValue(settings, "Data", "Frequency"), "0");
+    // A last load the day before: the program loads as soon as it starts.
+    EXPECT_EQ(IniValue(settings, "Data", "Last_Timing"), "06/12/2026 00:00:00");
 
     EXPECT_EQ(IniValue(serverConfig + "KS3_Systeme.ini", "Base_01", "Dossier_Data"), ServerData());
     EXPECT_EQ(IniValue(localConfig + "KS3_Systeme.ini", "Base_01", "Dossier_Data"), LocalData());
@@ -308,6 +310,7 @@ TEST_F(DemoStationTest, CommandLineMistakesAreRefusedWithoutMakingAnything) {
     EXPECT_EQ(RunGenerator({}, scratch).exitCode, 2);
     EXPECT_EQ(RunGenerator({"--date", "20261301", root.Folder() + "a"}, scratch).exitCode, 2);
     EXPECT_EQ(RunGenerator({"--unknown", root.Folder() + "a"}, scratch).exitCode, 2);
+    EXPECT_EQ(RunGenerator({"--size", "huge", root.Folder() + "a"}, scratch).exitCode, 2);
     EXPECT_EQ(RunGenerator({root.Folder() + "a", root.Folder() + "b"}, scratch).exitCode, 2);
 
     // A file where the folder should be, and a name the program would clean into another.
