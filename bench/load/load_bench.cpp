@@ -1,0 +1,175 @@
+// Whole-load benchmark. For each demo station size it makes a station, then, round after
+// round, puts the backup machine's tables back as the generator left them, runs
+// `diffuseur-secours --root DIR --load-once` and measures its wall time and peak memory
+// (getrusage of the child), and copies the same fifteen table files the load copies from the
+// server into a scratch folder (the floor of the load's copy phase). Prints the medians, the
+// ratio load / copy, and the large station against the goals: under 2 s and under 64 MiB.
+//
+//     bench_load [--sizes small,medium,large] [--rounds N] [--dir FOLDER]
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+const std::string kProgram = std::string(KS_BINARY_DIR) + "/src/gui/diffuseur-secours";
+const std::string kGenerator = std::string(KS_BINARY_DIR) + "/tools/demo/ks-demo-station";
+
+// The files a load copies from station 1 of the server.
+const std::vector<std::string> kCopiedFiles{
+    "FDAT000.bt6", "FDAT009.bt6", "FDATA20.bt6", "FDATA21.bt6", "FDATA22.bt6",
+    "FDATA23.bt6", "FDATA24.bt6", "FDATA26.bt6", "FDATA27.bt6", "FDATA28.bt6",
+    "FDATA29.bt6", "FDATA31.bt6", "FDATA32.bt6", "FDATA35.bt6", "FDATA53.bt6"};
+
+constexpr double kGoalSeconds = 2.0;
+constexpr double kGoalMiB = 64.0;
+
+struct Child {
+    int exitCode = -1;
+    double seconds = 0;
+    double peakMiB = 0;
+};
+
+// Runs `args` with its output in `log`; wall time and the child's own peak resident memory.
+Child Run(std::vector<std::string> args, const std::string& log) {
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    Child child;
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        rusage usage{};
+        wait4(pid, &status, 0, &usage);
+        child.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        child.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        child.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return child;
+}
+
+void Replace(const fs::path& from, const fs::path& to) {
+    fs::remove_all(to);
+    fs::copy(from, to, fs::copy_options::recursive);
+}
+
+double PlainCopy(const fs::path& server, const fs::path& target) {
+    fs::remove_all(target);
+    fs::create_directories(target);
+    const auto start = Clock::now();
+    for (const std::string& name : kCopiedFiles) {
+        fs::copy_file(server / name, target / name, fs::copy_options::overwrite_existing);
+    }
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+std::uintmax_t CopiedBytes(const fs::path& server) {
+    std::uintmax_t bytes = 0;
+    for (const std::string& name : kCopiedFiles) {
+        bytes += fs::file_size(server / name);
+    }
+    return bytes;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> sizes{"small", "medium", "large"};
+    int rounds = 5;
+    fs::path dir = fs::temp_directory_path() / ("ks-bench-load-" + std::to_string(getpid()));
+    bool keep = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--sizes" && i + 1 < argc) {
+            sizes.clear();
+            std::stringstream list(argv[++i]);
+            for (std::string size; std::getline(list, size, ',');) {
+                sizes.push_back(size);
+            }
+        } else if (arg == "--rounds" && i + 1 < argc) {
+            rounds = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--dir" && i + 1 < argc) {
+            dir = argv[++i];
+            keep = true;
+        } else {
+            std::fprintf(stderr,
+                         "Usage: bench_load [--sizes small,medium,large] [--rounds N] "
+                         "[--dir FOLDER]\n");
+            return 2;
+        }
+    }
+    fs::create_directories(dir);
+    std::printf("%-7s %9s %8s %8s %9s %9s %7s %s\n", "station", "tables", "load s", "peak MiB",
+                "copy s", "load/copy", "status", "goal");
+    bool goalsMet = true;
+    for (const std::string& size : sizes) {
+        const fs::path station = dir / size;
+        const fs::path log = dir / (size + ".out");
+        const Child made = Run({kGenerator, "--size", size, "--fresh", station.string()}, log);
+        if (made.exitCode != 0) {
+            std::fprintf(stderr, "Generating the %s station failed, see %s\n", size.c_str(),
+                         log.c_str());
+            return 1;
+        }
+        Replace(station / "Local" / "Data", dir / (size + "-local"));
+
+        std::vector<double> loads;
+        std::vector<double> copies;
+        double peak = 0;
+        int status = 0;
+        for (int round = 0; round < rounds; ++round) {
+            Replace(dir / (size + "-local"), station / "Local" / "Data");
+            const Child load =
+                Run({kProgram, "--root", station.string(), "--load-once"}, log.string());
+            loads.push_back(load.seconds);
+            peak = std::max(peak, load.peakMiB);
+            status = std::max(status, load.exitCode);
+            copies.push_back(PlainCopy(station / "Serveur" / "Data", dir / (size + "-copy")));
+        }
+        const double load = Median(loads);
+        const double copy = Median(copies);
+        std::string goal = "-";
+        if (size == "large") {
+            const bool met = load < kGoalSeconds && peak < kGoalMiB;
+            goalsMet = goalsMet && met;
+            goal = met ? "met (< 2 s, < 64 MiB)" : "MISSED (< 2 s, < 64 MiB)";
+        }
+        const double mib =
+            static_cast<double>(CopiedBytes(station / "Serveur" / "Data")) / (1024.0 * 1024.0);
+        std::printf("%-7s %5.1f MiB %8.3f %8.1f %9.4f %9.1f %7d %s\n", size.c_str(), mib, load,
+                    peak, copy, load / copy, status, goal.c_str());
+        std::fflush(stdout);
+    }
+    std::printf("median of %d rounds; the load's exit status must be 0\n", rounds);
+    if (!keep) {
+        fs::remove_all(dir);
+    }
+    return goalsMet ? 0 : 1;
+}
