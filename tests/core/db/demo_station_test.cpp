@@ -19,13 +19,13 @@
 #include "demo_generator.h"
 #include "engine/btr_codes.h"
 #include "engine/record_engine.h"
+#include "support/table_reader.h"
 #include "support/temp_dir.h"
 
 namespace ks {
 namespace {
 
 namespace fs = std::filesystem;
-namespace op = engine::op;
 namespace f = fields;
 
 using test::kDemoGenerator;
@@ -35,64 +35,7 @@ Outcome RunGenerator(std::vector<std::string> args, const test::TempDir& scratch
     return test::RunDemoGenerator(std::move(args), scratch);
 }
 
-// One table file opened through the engine, read along key 0.
-class Table {
-  public:
-    Table(engine::RecordEngine& engine, const std::string& path, int recordLength)
-        : m_engine(engine), m_record(static_cast<std::size_t>(recordLength)) {
-        m_block.fill(' ');
-        std::array<std::uint8_t, engine::kKeyBufferSize> key{};
-        key.fill(' ');
-        path.copy(reinterpret_cast<char*>(key.data()), path.size());
-        std::uint32_t length = 0;
-        m_status = m_engine.Call(op::kOpen, m_block.data(), nullptr, length, key.data(),
-                                 static_cast<std::uint8_t>(key.size()), 0);
-    }
-    ~Table() {
-        std::uint32_t length = 0;
-        m_engine.Call(op::kClose, m_block.data(), nullptr, length, m_key.data(), 0, 0);
-    }
-    Table(const Table&) = delete;
-    Table& operator=(const Table&) = delete;
-
-    bool Opened() const { return m_status == engine::status::kSuccess; }
-
-    // Every record in the order of key 0.
-    std::vector<std::string> Records() {
-        std::vector<std::string> records;
-        for (std::int16_t status = Read(op::kGetFirst); status == engine::status::kSuccess;
-             status = Read(op::kGetNext)) {
-            records.emplace_back(m_record.begin(), m_record.end());
-        }
-        return records;
-    }
-
-    std::int16_t Insert(std::string record) {
-        auto length = static_cast<std::uint32_t>(record.size());
-        return m_engine.Call(op::kInsert, m_block.data(), record.data(), length, m_key.data(),
-                             static_cast<std::uint8_t>(m_key.size()), 0);
-    }
-
-    // True when a record has `key` as key `keyNumber`.
-    bool Has(const std::string& key, std::int8_t keyNumber = 0) {
-        m_key.fill(0);
-        key.copy(reinterpret_cast<char*>(m_key.data()), key.size());
-        return Read(op::kGetEqual, keyNumber) == engine::status::kSuccess;
-    }
-
-  private:
-    std::int16_t Read(std::uint16_t operation, std::int8_t keyNumber = 0) {
-        auto length = static_cast<std::uint32_t>(m_record.size());
-        return m_engine.Call(operation, m_block.data(), m_record.data(), length, m_key.data(),
-                             static_cast<std::uint8_t>(m_key.size()), keyNumber);
-    }
-
-    engine::RecordEngine& m_engine;
-    std::array<std::uint8_t, engine::kPositionBlockSize> m_block{};
-    std::array<std::uint8_t, engine::kKeyBufferSize> m_key{};
-    std::vector<std::uint8_t> m_record;
-    std::int16_t m_status = -1;
-};
+using Table = test::TableReader;
 
 std::string Field(const std::string& record, FieldRef field) {
     return record.substr(field.position - 1U, field.width);
