@@ -33,9 +33,8 @@ TransferContext::TransferContext(const RecordTransfer::Services& services, std::
 
 std::int16_t TransferContext::Call(std::int16_t operation, std::int16_t file, std::int16_t station,
                                    std::string_view tag, std::int16_t keyNumber) {
-    std::string caller(kCaller);
-    caller += tag;
-    m_services.layer.BTRieve(0, operation, key, keyNumber, file, station, caller);
+    m_callSite.assign(kCaller).append(tag);
+    m_services.layer.BTRieve(0, operation, key, keyNumber, file, station, m_callSite);
     return m_services.db.StatutBTR;
 }
 

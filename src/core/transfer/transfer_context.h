@@ -143,6 +143,7 @@ class TransferContext {
 
     RecordTransfer::Services m_services;
     std::string m_caption;
+    std::string m_callSite;  // "Frm_Main:DataTransfert" + the tag of the call being made
     int m_itemMinimum = 0;
     int m_itemMaximum = 0;
 };
