@@ -70,20 +70,35 @@ inline constexpr FieldRef kInfoRest{9, 2};
 inline constexpr FieldRef kInfoText{11, 40};
 inline constexpr FieldRef kSettingLabel{11, 30};
 
+// Every table of a transfer, empty, for both stations: made once, copied for each test.
+inline const TempDir& EmptyStations() {
+    static const TempDir folder;
+    static const bool made = [] {
+        engine::RecordEngine engine(FastEngineOptions());
+        StationTables tables(engine);
+        for (const auto& [name, station] :
+             {std::pair{"Temporaire/", kSourceStation}, std::pair{"Local/", kLocalStation}}) {
+            std::filesystem::create_directories(folder.Folder() + name);
+            for (const int file : kTransferTables) {
+                tables.Write(folder.Folder() + name, file, station, {});
+            }
+        }
+        return true;
+    }();
+    static_cast<void>(made);
+    return folder;
+}
+
 class TransferFixture : public ::testing::Test, protected RealDbStack {
   protected:
     TransferFixture() {
-        std::filesystem::create_directories(copyFolder);
-        std::filesystem::create_directories(localFolder);
+        std::filesystem::copy(EmptyStations().Path(), root.Path(),
+                              std::filesystem::copy_options::recursive);
         stations.NoStation1 = kSourceStation;
         stations.DossierStation1 = copyFolder;
         stations.NoStation2 = kLocalStation;
         stations.DossierStation2 = localFolder;
         stations.PresenceFichier53 = true;
-        for (const int file : kTransferTables) {
-            tables.Write(copyFolder, file, kSourceStation, {});
-            tables.Write(localFolder, file, kLocalStation, {});
-        }
     }
 
     void Source(int file, const std::vector<Row>& rows) {
