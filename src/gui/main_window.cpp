@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QTimer>
 #include <QWidget>
 
 #include "gui/qt_ports.h"
@@ -21,7 +22,10 @@ MainWindow::MainWindow(QWidget* parent)
       m_transfer(new QLabel(QStringLiteral("Transfert des données en cours"))),
       m_transferCaption(new QLabel),
       m_transferBar(new QProgressBar),
-      m_transferItemBar(new QProgressBar) {
+      m_transferItemBar(new QProgressBar),
+      m_transferTimer(new QTimer(this)) {
+    m_transferTimer->setInterval(250);
+    connect(m_transferTimer, &QTimer::timeout, this, &MainWindow::BlinkTransfer);
     setWindowTitle(QStringLiteral("Kestrel: Player de secours"));
     auto* central = new QWidget(this);
     auto* grid = new QGridLayout(central);
@@ -79,6 +83,13 @@ void MainWindow::ShowTransfer(bool visible) {
 }
 void MainWindow::BlinkTransfer() {
     m_transfer->setVisible(!m_transfer->isVisible());
+}
+void MainWindow::SetTransferTimer(bool enabled) {
+    if (enabled) {
+        m_transferTimer->start();
+    } else {
+        m_transferTimer->stop();
+    }
 }
 void MainWindow::SetTransferCaption(const std::string& text) {
     m_transferCaption->setText(FromCp(text));

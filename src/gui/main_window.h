@@ -8,6 +8,7 @@
 
 class QLabel;
 class QProgressBar;
+class QTimer;
 
 namespace ks::gui {
 
@@ -26,6 +27,7 @@ class MainWindow : public QMainWindow, public LoadView {
     void SetCopyProgress(int value) override;
     void ShowTransfer(bool visible) override;
     void BlinkTransfer() override;
+    void SetTransferTimer(bool enabled) override;
     void SetTransferCaption(const std::string& text) override;
     void SetTransferProgress(int minimum, int maximum, int value) override;
     void SetTransferItemProgress(int minimum, int maximum, int value) override;
@@ -42,6 +44,7 @@ class MainWindow : public QMainWindow, public LoadView {
     QLabel* m_transferCaption;
     QProgressBar* m_transferBar;
     QProgressBar* m_transferItemBar;
+    QTimer* m_transferTimer;  // TimerTransfert: blinks the transfer caption
 };
 
 }  // namespace ks::gui

@@ -22,6 +22,7 @@ class FakeLoadView : public LoadView {
     void SetCopyProgress(int value) override { Set("copyProgress", std::to_string(value)); }
     void ShowTransfer(bool visible) override { Set("transfer", visible ? "shown" : "hidden"); }
     void BlinkTransfer() override { Set("blink", std::to_string(++blinks)); }
+    void SetTransferTimer(bool enabled) override { Set("timer", enabled ? "on" : "off"); }
     void SetTransferCaption(const std::string& text) override { Set("caption", text); }
     void SetTransferProgress(int minimum, int maximum, int value) override {
         Set("progress", Range(minimum, maximum, value));

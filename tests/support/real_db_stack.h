@@ -8,6 +8,7 @@
 #include "core/sys/file_ops.h"
 #include "engine/record_engine.h"
 #include "support/db_fakes.h"
+#include "support/fault_engine.h"
 
 namespace ks::test {
 
@@ -26,10 +27,12 @@ struct RealDbStack : DbFakes {
     RealDbStack& operator=(const RealDbStack&) = delete;
 
     engine::RecordEngine recordEngine{FastEngineOptions()};
+    // Between the layer and the engine: passes every call on unless a test gives it a rule.
+    FaultEngine faults{recordEngine};
     FileOps fileOps{trace, errors, clock};
     BtrieveReport report{db, stations, clock, trace, messages, errors, "KS3_Diffuseur_Secours"};
-    BtrieveLayer layer{db, recordEngine, report, clock, trace, dialogs, errors, traceState};
-    PervasiveFiles files{db, stations, recordEngine, report, fileOps, trace, errors};
+    BtrieveLayer layer{db, faults, report, clock, trace, dialogs, errors, traceState};
+    PervasiveFiles files{db, stations, faults, report, fileOps, trace, errors};
     int fatalCalls = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "core/db/btrieve_layer.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "core/db/btrieve_report.h"
 #include "core/db/db_state.h"
@@ -197,7 +198,16 @@ BtrieveLayer::Next BtrieveLayer::OnConflict(const CallSite& call, Attempts& atte
     }
     m_clock.Sleep(kConflictWaitMs);
     if (call.operation == op::kUpdate || call.operation == op::kDelete) {
+        // The re-read must not replace the record the retried write sends.
+        RecordBuffer* record = m_db.Records.Find(call.file);
+        const std::vector<std::uint8_t> written =
+            record != nullptr
+                ? std::vector<std::uint8_t>(record->Bytes().begin(), record->Bytes().end())
+                : std::vector<std::uint8_t>();
         GetEqualOnCopy(call);
+        if (record != nullptr) {
+            std::copy(written.begin(), written.end(), record->Data());
+        }
     }
     return Next::Reissue;
 }

@@ -21,8 +21,9 @@ class LoadView {
     virtual void ShowCopy(bool visible) = 0;      // LabelCopie
     virtual void SetCopyProgress(int value) = 0;  // ProgressBarCopie, 0 to 100
 
-    virtual void ShowTransfer(bool visible) = 0;  // LabelTransfert(0)
-    virtual void BlinkTransfer() = 0;             // LabelTransfert(0) visibility inverted
+    virtual void ShowTransfer(bool visible) = 0;      // LabelTransfert(0)
+    virtual void BlinkTransfer() = 0;                 // LabelTransfert(0) visibility inverted
+    virtual void SetTransferTimer(bool enabled) = 0;  // TimerTransfert, which blinks it
     virtual void SetTransferCaption(const std::string& text) = 0;  // LabelTransfert(1)
     virtual void SetTransferProgress(int minimum, int maximum, int value) = 0;
     virtual void SetTransferItemProgress(int minimum, int maximum, int value) = 0;

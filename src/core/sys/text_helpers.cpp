@@ -30,13 +30,22 @@ constexpr unsigned char kLastPrintable = 250;
 }
 
 // Runs one step of a helper: reported through `errors` when there is a handler, dropped
-// silently otherwise (helpers used before the handler exists, or by pure code).
-template <class Step>
-bool Run(ErrorHandler* errors, std::string_view caller, Step&& step, int line = __builtin_LINE()) {
-    if (errors != nullptr) {
-        return errors->Guard(caller, std::forward<Step>(step), line);
+// silently otherwise (helpers used before the handler exists, or by pure code). The caller
+// name is made only for a report: the helpers run on every database call, and the name
+// (N2S writes its value into it) costs more than the step.
+template <class Name, class Step>
+bool Run(ErrorHandler* errors, Name&& name, Step&& step, int line = __builtin_LINE()) {
+    if (errors == nullptr) {
+        return ErrorHandler::Silent(std::forward<Step>(step));
     }
-    return ErrorHandler::Silent(std::forward<Step>(step));
+    try {
+        std::forward<Step>(step)();
+        return true;
+    } catch (...) {
+        errors->Record(std::current_exception(), line);
+        errors->GestionDesErreurs(std::forward<Name>(name)());
+        return false;
+    }
 }
 
 std::string Caller(std::string_view procedure) {
@@ -259,9 +268,19 @@ std::string N2SUnguarded(double value, std::int16_t width, std::int16_t decimals
         throw Failure(std::isnan(value) ? kErrOverflow : kErrInvalidCall,
                       std::isnan(value) ? "Overflow" : "Invalid procedure call or argument");
     }
+    const char fillChar = FirstOrBlank(fill);
+    const auto w = static_cast<std::size_t>(width);
+    // A whole number without decimals (dates, hours, file numbers) gives its digits: the
+    // 0.005 added below never reaches the next unit.
+    if (decimals == 0 && value >= 0 && value <= kLongMax && value == std::floor(value)) {
+        const std::string digits = std::to_string(static_cast<std::int64_t>(value));
+        std::string s(w, fillChar);
+        const std::size_t kept = std::min(w, digits.size());
+        s.replace(w - kept, kept, digits, digits.size() - kept, kept);
+        return s;
+    }
     const bool negative = value < 0;
     const double magnitude = std::fabs(value);
-    const char fillChar = FirstOrBlank(fill);
 
     // The 0.005 is added before scaling whatever the number of decimals, and the scaled value
     // is rounded half to even: 0.5 with two decimals gives 0.50, not 0.51.
@@ -272,7 +291,6 @@ std::string N2SUnguarded(double value, std::int16_t width, std::int16_t decimals
     }
     const auto n = static_cast<std::int64_t>(std::nearbyint(x));
 
-    const auto w = static_cast<std::size_t>(width);
     std::string s = std::string(w, fillChar) + std::to_string(n);
     s = s.substr(s.size() - w);
 
@@ -314,35 +332,42 @@ std::string N2SUnguarded(double value, std::int16_t width, std::int16_t decimals
 std::string N2S(double value, std::int16_t width, std::int16_t decimals, std::string_view fill,
                 ErrorHandler* errors) {
     std::string result;
-    const bool ok = Run(errors, Caller("N2S (Value: " + DoubleText(value) + ")"),
-                        [&] { result = N2SUnguarded(value, width, decimals, fill); });
+    const bool ok = Run(
+        errors, [&] { return Caller("N2S (Value: " + DoubleText(value) + ")"); },
+        [&] { result = N2SUnguarded(value, width, decimals, fill); });
     return ok ? result : std::string();
 }
 
 std::string D2S(const DateTime& date, ErrorHandler* errors) {
     std::string result;
-    Run(errors, Caller("D2S"), [&] {
-        result = N2S(date.year, 4, 0, "0", errors) + N2S(date.month, 2, 0, "0", errors) +
-                 N2S(date.day, 2, 0, "0", errors);
-    });
+    Run(
+        errors, [] { return Caller("D2S"); },
+        [&] {
+            result = N2S(date.year, 4, 0, "0", errors) + N2S(date.month, 2, 0, "0", errors) +
+                     N2S(date.day, 2, 0, "0", errors);
+        });
     return result;
 }
 
 std::string Date2StringEx(const DateTime& date, std::string_view pattern, ErrorHandler* errors) {
     std::string result;
-    Run(errors, Caller("Date2StringEx"), [&] {
-        if (!IsValid(date)) {
-            ThrowInvalidCall();
-        }
-        result = FormatDate(date, IsBlank(pattern) ? std::string_view("HH:MM:SS") : pattern);
-    });
+    Run(
+        errors, [] { return Caller("Date2StringEx"); },
+        [&] {
+            if (!IsValid(date)) {
+                ThrowInvalidCall();
+            }
+            result = FormatDate(date, IsBlank(pattern) ? std::string_view("HH:MM:SS") : pattern);
+        });
     return result;
 }
 
 std::string Tps2MinSec(std::int32_t seconds, std::int16_t width, std::string_view fill,
                        std::string_view caller, bool& withHours, ErrorHandler* errors) {
     std::string result;
-    const std::string reportAs = IsBlank(caller) ? Caller("Tps2MinSec") : std::string(caller);
+    const auto reportAs = [&] {
+        return IsBlank(caller) ? Caller("Tps2MinSec") : std::string(caller);
+    };
     Run(errors, reportAs, [&] {
         if (seconds < 0) {
             result = std::to_string(seconds);
@@ -375,80 +400,88 @@ std::string Tps2MinSec(std::int32_t seconds, std::int16_t width, std::string_vie
 std::string Calibre(std::string_view text, std::string_view fill, std::int32_t width,
                     ErrorHandler* errors) {
     std::string result;
-    Run(errors, Caller("Calibre"), [&] {
-        if (width < 0) {
-            ThrowInvalidCall();
-        }
-        const char fillChar = IsBlank(fill) ? ' ' : fill.front();
-        const auto w = static_cast<std::size_t>(width);
-        result = std::string(text.substr(0, w));
-        result.append(w - result.size(), fillChar);
-    });
+    Run(
+        errors, [] { return Caller("Calibre"); },
+        [&] {
+            if (width < 0) {
+                ThrowInvalidCall();
+            }
+            const char fillChar = IsBlank(fill) ? ' ' : fill.front();
+            const auto w = static_cast<std::size_t>(width);
+            result = std::string(text.substr(0, w));
+            result.append(w - result.size(), fillChar);
+        });
     return result;
 }
 
 std::string ClearChaine(std::string_view text, ErrorHandler* errors) {
     std::string result;
-    Run(errors, Caller("ClearChaine"), [&] {
-        static const std::string kKept = "éèàçûôâëù"_cp;
-        result = std::string(text);
-        for (char& c : result) {
-            const auto code = static_cast<unsigned char>(c);
-            if (kKept.find(c) == std::string::npos && (code < 32 || code > kLastPrintable)) {
-                c = ' ';
+    Run(
+        errors, [] { return Caller("ClearChaine"); },
+        [&] {
+            static const std::string kKept = "éèàçûôâëù"_cp;
+            result = std::string(text);
+            for (char& c : result) {
+                const auto code = static_cast<unsigned char>(c);
+                if (kKept.find(c) == std::string::npos && (code < 32 || code > kLastPrintable)) {
+                    c = ' ';
+                }
             }
-        }
-    });
+        });
     return result;
 }
 
 std::string RemplaceChaine(std::string_view text, std::string_view replacement,
                            std::int32_t position, std::int32_t length, ErrorHandler* errors) {
     std::string result;
-    Run(errors, Caller("RemplaceChaine"), [&] {
-        if (position <= 0) {
-            return;
-        }
-        if (length < 0) {
-            ThrowInvalidCall();
-        }
-        result = std::string(text);
-        const auto start = static_cast<std::size_t>(position - 1);
-        if (start >= result.size()) {
-            return;
-        }
-        auto count = static_cast<std::size_t>(length);
-        count = std::min(count, replacement.size());
-        count = std::min(count, result.size() - start);
-        result.replace(start, count, replacement.substr(0, count));
-    });
+    Run(
+        errors, [] { return Caller("RemplaceChaine"); },
+        [&] {
+            if (position <= 0) {
+                return;
+            }
+            if (length < 0) {
+                ThrowInvalidCall();
+            }
+            result = std::string(text);
+            const auto start = static_cast<std::size_t>(position - 1);
+            if (start >= result.size()) {
+                return;
+            }
+            auto count = static_cast<std::size_t>(length);
+            count = std::min(count, replacement.size());
+            count = std::min(count, result.size() - start);
+            result.replace(start, count, replacement.substr(0, count));
+        });
     return result;
 }
 
 EclateParts EclateRepFicExt(std::string_view path, ErrorHandler* errors) {
     EclateParts parts;
-    Run(errors, Caller("EclateRepFicExt"), [&] {
-        parts = EclateParts{};
-        const std::string trimmed = Trim(path);
-        // Scanned from the end: the first "." before any "/" starts the extension; the last
-        // "/" ends the folder. A dot in a folder name is therefore never an extension.
-        std::size_t extensionAt = trimmed.size();
-        for (std::size_t i = trimmed.size(); i-- > 0;) {
-            const char c = trimmed[i];
-            if (c == '/') {
-                parts.EclateDossier = trimmed.substr(0, i + 1);
-                parts.EclateNom = trimmed.substr(i + 1, extensionAt - i - 1);
-                break;
+    Run(
+        errors, [] { return Caller("EclateRepFicExt"); },
+        [&] {
+            parts = EclateParts{};
+            const std::string trimmed = Trim(path);
+            // Scanned from the end: the first "." before any "/" starts the extension; the last
+            // "/" ends the folder. A dot in a folder name is therefore never an extension.
+            std::size_t extensionAt = trimmed.size();
+            for (std::size_t i = trimmed.size(); i-- > 0;) {
+                const char c = trimmed[i];
+                if (c == '/') {
+                    parts.EclateDossier = trimmed.substr(0, i + 1);
+                    parts.EclateNom = trimmed.substr(i + 1, extensionAt - i - 1);
+                    break;
+                }
+                if (c == '.' && extensionAt == trimmed.size()) {
+                    extensionAt = i;
+                    parts.EclateExtension = trimmed.substr(i);
+                }
+                if (i == 0) {
+                    parts.EclateNom = trimmed.substr(0, extensionAt);
+                }
             }
-            if (c == '.' && extensionAt == trimmed.size()) {
-                extensionAt = i;
-                parts.EclateExtension = trimmed.substr(i);
-            }
-            if (i == 0) {
-                parts.EclateNom = trimmed.substr(0, extensionAt);
-            }
-        }
-    });
+        });
     return parts;
 }
 

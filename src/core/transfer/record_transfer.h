@@ -20,6 +20,7 @@ class EventPump;
 class LoadView;
 class PervasiveFiles;
 class TraceSink;
+class TransferContext;
 struct LoadStations;
 
 class RecordTransfer {
@@ -52,6 +53,9 @@ class RecordTransfer {
     bool Running() const { return m_running; }
 
   private:
+    // The phases in their order, each skipped once the engine connection is lost.
+    void RunPhases(TransferContext& context, bool presence53);
+
     Services m_services;
     std::string m_caption;
     bool m_running = false;

@@ -321,7 +321,10 @@ TEST_F(BtrieveLayerTest, EndlessLockGivesUpAfterSixtyAttemptsWithTheStatus) {
     EXPECT_EQ(db.History(0)[0].substr(0, 8), "S:00085 ");
 }
 
+// The re-read lands in a scratch buffer: the retried update sends the caller's record, not the
+// one on disk (before, the update answered 0 with the caller's data lost).
 TEST_F(BtrieveLayerTest, ConflictOnUpdateRereadsOnACopyAndRetriesHalfASecondApart) {
+    db.Records.At(22).SetText(fields::fdat022::kSongId, "CALLER01");
     test::ScriptedEngine::Reply conflict;
     conflict.status = 80;
     conflict.position = test::ScriptedEngine::Block{};
@@ -340,6 +343,8 @@ TEST_F(BtrieveLayerTest, ConflictOnUpdateRereadsOnACopyAndRetriesHalfASecondApar
     EXPECT_EQ(db.StatutBTR, 0);
     EXPECT_THAT(engine.calls[1].position, Each(0x22));
     EXPECT_THAT(engine.calls[2].position, Each(0x22));  // the get equal's block was not kept
+    EXPECT_EQ(engine.calls[2].data.substr(0, 8), "CALLER01");
+    EXPECT_EQ(engine.calls[4].data.substr(0, 8), "CALLER01");
     EXPECT_EQ(Reports(), 0);
 }
 

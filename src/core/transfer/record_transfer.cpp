@@ -1,0 +1,209 @@
+#include "core/transfer/record_transfer.h"
+
+#include <array>
+#include <optional>
+
+#include "core/db/db_state.h"
+#include "core/db/load_stations.h"
+#include "core/db/pervasive_files.h"
+#include "core/log/error_handler.h"
+#include "core/ports/clock.h"
+#include "core/ports/event_pump.h"
+#include "core/ports/load_view.h"
+#include "core/transfer/advertising_transfer.h"
+#include "core/transfer/music_schedule.h"
+#include "core/transfer/settings_purge.h"
+#include "core/transfer/songs_transfer.h"
+#include "core/transfer/transfer_context.h"
+
+namespace ks {
+namespace {
+
+constexpr std::string_view kCaller = "Frm_Main:DataTransfert";
+
+// The tables of a transfer in their opening order; FDAT053 follows when it takes part.
+constexpr std::array<std::int16_t, 14> kTables{0,  9,  20, 21, 22, 23, 24,
+                                               26, 27, 28, 29, 31, 32, 35};
+constexpr std::int16_t kPlayerLog = 53;
+constexpr int kCloseSteps = 30;
+
+}  // namespace
+
+RecordTransfer::RecordTransfer(Services services) : m_services(services) {}
+
+void RecordTransfer::DataTransfert(std::int16_t set, const std::int16_t& hourOffset, bool& err95,
+                                   bool& err8) {
+    if (m_running) {
+        return;
+    }
+    m_running = true;
+    Services& s = m_services;
+    ErrorHandler& errors = s.errors;
+    LoadStations& stations = s.stations;
+    const auto step = [&errors](auto&& work) { errors.Guard(kCaller, work); };
+
+    step([&] {
+        s.view.SetTransferTimer(true);
+        if (!m_catalogueReady) {
+            m_catalogueReady = true;
+            s.db.InitGeneralData();
+        }
+    });
+    err95 = false;
+    err8 = false;
+    step([&] {
+        s.view.ShowTransfer(true);
+        s.pump.DoEvents();
+        s.view.SetTransferProgress(0, 12, 0);
+        s.view.SetMenuEnabled(false);
+        s.view.SetTransferProgress(0, 12, 1);
+    });
+
+    const std::int16_t source = stations.NoStation1;
+    const std::int16_t destination = stations.NoStation2;
+    const bool presence53 = stations.PresenceFichier53;
+    const auto eachTable = [&](auto&& act) {
+        for (const std::int16_t file : kTables) {
+            act(file);
+        }
+        if (presence53) {
+            act(kPlayerLog);
+        }
+    };
+    for (const std::int16_t station : {source, destination}) {
+        eachTable([&](std::int16_t file) {
+            step([&] { s.files.FichierPervasiveOuvrir(0, station, station, file, 0); });
+        });
+    }
+
+    std::optional<TransferContext> context;
+    step([&] {
+        context.emplace(s, m_caption, set, source, destination,
+                        TimeWindow(s.clock.Now(), hourOffset));
+    });
+    if (context) {
+        RunPhases(*context, presence53);
+        err95 = context->err95;
+        err8 = context->err8;
+    }
+
+    step([&] {
+        s.view.SetTransferProgress(0, 12, 10);
+        s.pump.DoEvents();
+        s.view.SetTransferItemProgress(0, kCloseSteps, 0);
+        s.pump.DoEvents();
+        s.view.SetTransferCaption("Close data base");
+    });
+    int closed = 0;
+    for (const std::int16_t station : {source, destination}) {
+        if (station == destination) {
+            step([&] { s.view.SetTransferProgress(0, 12, 11); });
+        }
+        eachTable([&](std::int16_t file) {
+            step([&] {
+                s.files.FichierPervasiveFermer(0, station, station, file);
+                s.view.SetTransferItemProgress(0, kCloseSteps, ++closed);
+                s.pump.DoEvents();
+            });
+        });
+    }
+
+    step([&] {
+        stations.PresenceFichier53 = false;
+        s.view.SetTransferProgress(0, 12, 12);
+        s.pump.DoEvents();
+        s.view.SetTransferTimer(false);
+        s.view.SetMenuEnabled(true);
+        s.view.ShowTransfer(false);
+        s.view.SetTransferCaption("");
+        s.view.SetTransferProgress(0, 12, 0);
+        s.view.SetTransferItemProgress(0, kCloseSteps, 0);
+        s.pump.DoEvents();
+    });
+    stations.PresenceFichier53 = false;
+    m_running = false;
+}
+
+void RecordTransfer::RunPhases(TransferContext& context, bool presence53) {
+    const auto step = [this](auto&& work) { m_services.errors.Guard(kCaller, work); };
+    // FDAT053 takes part when the server had it and it opened on both sides.
+    step([&] { context.with53 = presence53 && context.TablesOpen({kPlayerLog}, "FDAT053"); });
+
+    bool damaged = true;
+    step([&] {
+        if (context.TablesOpen({35}, "Music schedule")) {
+            damaged = MusicScheduleDamaged(context);
+        }
+    });
+    step([&] {
+        context.ListeMorceau.Clear();
+        context.ListeArtiste.Clear();
+        context.ListeCategorie.Clear();
+        context.Progress(2);
+        if (!damaged) {
+            TransferMusicSchedule(context);
+        }
+    });
+    if (!context.err95) {
+        step([&] {
+            context.Progress(3);
+            if (context.TablesOpen({22, 20, 21, 24, 26, 29, 31, 32},
+                                   "Workshops, Artists, Categories")) {
+                TransferSongs(context);
+            }
+        });
+    }
+    if (!context.err95) {
+        step([&] {
+            context.Progress(4);
+            if (context.TablesOpen({27}, "Advertising schedule")) {
+                TransferAdvertisingSchedule(context);
+            }
+        });
+    }
+    if (!context.err95 && !context.err8) {
+        step([&] {
+            context.Progress(5);
+            if (context.TablesOpen({26}, "Advertising songs")) {
+                TransferAdvertisingSongs(context);
+            }
+        });
+    }
+    if (!context.err95) {
+        step([&] {
+            context.Progress(6);
+            if (context.set == 1 && context.TablesOpen({9}, "Settings", Side::Source) &&
+                context.TablesOpen({0}, "Settings", Side::Destination)) {
+                TransferSettings(context);
+            }
+        });
+    }
+    // The purge runs table after table while the engine answers.
+    const auto purge = [&](std::int16_t file) {
+        if (!context.err95) {
+            step([&] {
+                if (context.TablesOpen({file}, "Deleting Backup " + std::to_string(file),
+                                       Side::Destination)) {
+                    PurgeBackup(context, file);
+                }
+            });
+        }
+    };
+    if (!context.err95) {
+        context.Progress(7);
+        purge(35);
+        if (context.with53) {
+            purge(kPlayerLog);
+        }
+    }
+    if (!context.err95) {
+        context.Progress(8);
+        purge(28);
+    }
+    if (!context.err95) {
+        context.Progress(9);
+        purge(27);
+    }
+}
+
+}  // namespace ks
