@@ -1,24 +1,19 @@
-// Builds the program's objects, wires them together and runs the event loop.
+// Parses the command line, picks the ports (Qt for the desktop program, console ports for a
+// headless load) and runs the loader's core with them.
 #include <QApplication>
-#include <QFileInfo>
 #include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <string>
+#include <string_view>
 
-#include "core/log/error_handler.h"
-#include "core/log/trace_log.h"
-#include "core/log/trace_state.h"
-#include "core/settings/backup_settings.h"
-#include "core/settings/config_files.h"
+#include "core/app/load_once.h"
+#include "core/app/loader.h"
+#include "core/app/time_stamp.h"
+#include "core/ports/console_ports.h"
 #include "core/settings/config_folders.h"
-#include "core/settings/ini_access.h"
-#include "core/settings/window_positions.h"
-#include "core/sys/dialog_msg.h"
-#include "core/sys/file_ops.h"
-#include "core/sys/folder_finder.h"
-#include "core/sys/folder_ops.h"
-#include "core/sys/registry.h"
-#include "core/sys/system_info.h"
-#include "core/sys/text_helpers.h"
+#include "engine/record_engine.h"
 #include "gui/main_window.h"
 #include "gui/qt_ports.h"
 #include "gui/termination_watcher.h"
@@ -26,22 +21,81 @@
 
 namespace {
 
-// The program's folder: the one given by --root DIR, else the executable's folder.
-std::string ProgramFolder(const QStringList& arguments) {
-    const qsizetype at = arguments.indexOf(QStringLiteral("--root"));
-    if (at >= 0 && at + 1 < arguments.size()) {
-        return ks::Utf8ToCp1252(arguments.at(at + 1).toStdString());
+constexpr std::string_view kUsage =
+    "Usage: diffuseur-secours [--root DIR]\n"
+    "       diffuseur-secours [--root DIR] --load-once [--at \"dd/MM/yyyy hh:mm:ss\"]\n"
+    "\n"
+    "  --root DIR   the program's folder (settings, log folder); by default the executable's\n"
+    "  --load-once  without windows: one load of the active backup sets, then exit with\n"
+    "               0 loaded, 1 a folder check stopped a set, 2 a set was cancelled on\n"
+    "               database status 8 or 95, 3 errors were reported, 4 wrong command line,\n"
+    "               5 stopped on a table file that was not open, 6 a set was postponed\n"
+    "               while the suite's scheduler saved its database\n"
+    "  --at TIME    with --load-once: the clock starts at this local time\n"
+    "  --help       this text";
+
+struct CommandLine {
+    std::optional<std::string> root;  // Windows-1252
+    bool loadOnce = false;
+    std::optional<ks::DateTime> at;
+    bool help = false;
+};
+
+// nullopt for a command line the program cannot run. Without --load-once, options it does
+// not know are left to Qt (-platform, -style...), as they always were.
+std::optional<CommandLine> Parse(int argc, char* argv[]) {
+    CommandLine line;
+    bool unknown = false;
+    bool atGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help") {
+            line.help = true;
+        } else if (arg == "--load-once") {
+            line.loadOnce = true;
+        } else if (arg == "--root" || arg == "--at") {
+            if (i + 1 >= argc) {
+                return std::nullopt;
+            }
+            const std::string value = ks::Utf8ToCp1252(argv[++i]);
+            if (arg == "--root") {
+                line.root = value;
+            } else {
+                atGiven = true;
+                line.at = ks::ParseTimeStamp(value);
+                if (!line.at) {
+                    return std::nullopt;
+                }
+            }
+        } else {
+            unknown = true;
+        }
     }
-    return ks::ExecutableFolder();
+    if ((line.loadOnce && unknown) || (atGiven && !line.loadOnce)) {
+        return std::nullopt;
+    }
+    return line;
 }
 
-constexpr const char* kCaption = "Kestrel: Player de secours";
-constexpr const char* kThemeKey = "Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager";
-constexpr std::uint32_t kHkeyCurrentUser = 0x80000001U;
+// A database call on a table that is not open stops the program where it stands: the trace
+// is written by then, and every table file stays whole whatever was not yet committed.
+void EndProgram() {
+    std::fflush(nullptr);
+    std::_Exit(ks::kExitStopped);
+}
 
-}  // namespace
+int RunHeadless(const std::string& folder, const std::optional<ks::DateTime>& at) {
+    ks::SystemClock clock(at);
+    ks::QuietEventPump pump;
+    ks::ConsoleDialogs dialogs;
+    ks::QuietLoadView view;
+    ks::engine::RecordEngine engine;
+    ks::Loader loader({engine, clock, pump, dialogs, view, folder, EndProgram});
+    dialogs.SetTrace(&loader.Trace());
+    return ks::LoadOnce(loader);
+}
 
-int main(int argc, char* argv[]) {
+int RunDesktop(int argc, char* argv[], const std::string& folder) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KS3 Diffuseur de secours"));
 
@@ -50,87 +104,45 @@ int main(int argc, char* argv[]) {
     ks::gui::QtDialogs dialogs;
     ks::gui::MainWindow window;
     dialogs.SetParent(&window);
+    ks::engine::RecordEngine engine;
+    ks::Loader loader({engine, clock, pump, dialogs, window, folder, EndProgram});
+    window.setWindowTitle(ks::gui::FromCp(loader.Caption()));
 
-    ks::ConfigFolders folders =
-        ks::ConfigFolders::ForProgramFolder(ProgramFolder(QApplication::arguments()));
-
-    ks::TraceState traceState;
-    ks::ErrorHandler errors(traceState, pump);
-    ks::DailyTraceLog trace(traceState, errors, clock);
-    errors.SetTrace(&trace);
-
-    ks::FileOps files(trace, errors, clock);
-    files.SetTickSource([&trace] { return trace.TimingTickCount(); });
-    trace.SetFileDeleter([&files](const std::string& file, std::string_view caller) {
-        files.File_Delete(file, caller);
-    });
-    ks::FolderOps folderOps(trace, errors);
-    folderOps.VerificationEtCreationRepertoire(folders.DossierLog);
-    trace.SetDossierLog(folders.DossierLog);
-
-    ks::SystemInfo system(errors, folders.DossierConfig);
-    ks::Registry registry(errors, folders.DossierConfig);
-    const std::string exeFolder = ks::ExecutableFolder();
-    trace.SetHeaderSources({
-        .VersionApplication = [&system] { return system.VersionApplication(); },
-        .ExeFolder = [exeFolder] { return exeFolder; },
-        .ExeBaseName =
-            [] {
-                const QString name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-                return ks::Utf8ToCp1252(name.toStdString());
-            },
-        .ProductName = [] { return ks::SystemInfo::ProductName(); },
-        .ComputerName = [&system] { return system.ComputerName(); },
-        .ThemeActive =
-            [&registry] {
-                std::string value;
-                registry.Reg_GetValue(kHkeyCurrentUser, kThemeKey, "ThemeActive", value);
-                return value;
-            },
-        .GetOSDisplayString = [&system] { return system.GetOSDisplayString(); },
-    });
-
-    ks::IniAccess ini(errors, files, folderOps);
-    ks::ConfigFiles config(errors, folders, system, files, folderOps, ini, registry, dialogs);
-    config.SetCaption(kCaption);
-    ks::DialogMsg dialogMsg(dialogs, trace, errors, clock, pump);
-    dialogMsg.SetCaption(kCaption);
-    ks::FolderFinder finder(errors, trace, folderOps, registry, dialogs, folders.DossierConfig);
-    ks::WindowPositions positions(errors, ini, config);
-    ks::BackupSettings settings({
-        .errors = errors,
-        .trace = trace,
-        .traceState = traceState,
-        .ini = ini,
-        .config = config,
-        .folderOps = folderOps,
-        .finder = finder,
-        .positions = positions,
-        .dialogs = dialogs,
-        .view = window,
-        .flushTrace = [&trace] { trace.TraceLogForce(trace.ListeLog(), ""); },
-    });
-    settings.SetCaption(kCaption);
-    trace.SetTexteLogNbMaxLignes([&settings] { return settings.TexteLogNbMaxLignes(); });
-
-    trace.Trace("Start: " + system.VersionApplication());
-    settings.Form_Load(nullptr);
+    loader.InitGeneral();
+    loader.SetFenetrePrincipaleChargee(true);
 
     QTimer clockTick;
-    QObject::connect(&clockTick, &QTimer::timeout, &window, [&] {
-        if (!traceState.ApplicationEnFermeture) {
-            window.ShowClock(ks::Date2StringEx(clock.Now(), "dd/MM/yyyy hh:mm:ss", &errors));
-        }
-    });
+    QObject::connect(&clockTick, &QTimer::timeout, &window, [&loader] { loader.Timer1_Timer(); });
     clockTick.start(250);
+    QTimer loadTick;
+    QObject::connect(&loadTick, &QTimer::timeout, &window,
+                     [&loader] { loader.TimerDonnees_Timer(); });
+    loadTick.start(500);
     ks::gui::TerminationWatcher termination;
     QObject::connect(&termination, &ks::gui::TerminationWatcher::TerminationRequested, &app,
                      &QApplication::quit);
     window.show();
     const int result = QApplication::exec();
 
-    trace.Trace("Stop");
-    traceState.ApplicationEnFermeture = true;
-    settings.Form_Unload(nullptr);
+    loader.Form_Unload();
     return result;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    const std::optional<CommandLine> line = Parse(argc, argv);
+    if (!line) {
+        ks::PrintError(kUsage);
+        return ks::kExitUsage;
+    }
+    if (line->help) {
+        ks::PrintLine(kUsage);
+        return EXIT_SUCCESS;
+    }
+    const std::string folder = line->root ? *line->root : ks::ExecutableFolder();
+    if (line->loadOnce) {
+        return RunHeadless(folder, line->at);
+    }
+    return RunDesktop(argc, argv, folder);
 }

@@ -27,6 +27,7 @@ class LoadFields final : public LoadView {
     void SetCopyProgress(int value) override { m_window.SetCopyProgress(value); }
     void ShowTransfer(bool visible) override { m_window.ShowTransfer(visible); }
     void BlinkTransfer() override { m_window.BlinkTransfer(); }
+    void SetTransferTimer(bool enabled) override { m_window.SetTransferTimer(enabled); }
     void SetTransferCaption(const std::string& text) override { m_window.SetTransferCaption(text); }
     void SetTransferProgress(int minimum, int maximum, int value) override {
         m_window.SetTransferProgress(minimum, maximum, value);

@@ -141,7 +141,7 @@ void Loader::CommandCharger_Click() {
 }
 
 void Loader::TimerTransfert_Timer() {
-    if (m_traceState.ApplicationEnFermeture || !m_transfer.Running()) {
+    if (m_traceState.ApplicationEnFermeture) {
         return;
     }
     m_fields.BlinkTransfer();

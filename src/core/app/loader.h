@@ -77,7 +77,8 @@ class Loader {
     void Timer1_Timer();          // 250 ms: the clock
     void TimerDonnees_Timer();    // 500 ms: the load cycle, forced false
     void CommandCharger_Click();  // "Lancer l'import": the load cycle, forced true
-    void TimerTransfert_Timer();  // 250 ms: blinks the transfer caption while it runs
+    // 250 ms while the transfer has its timer on (LoadView::SetTransferTimer): the blink.
+    void TimerTransfert_Timer();
     bool TransferRunning() const { return m_transfer.Running(); }
 
     // --- shutdown ------------------------------------------------------------------------

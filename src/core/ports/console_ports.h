@@ -51,6 +51,7 @@ class QuietLoadView final : public LoadView {
     void SetCopyProgress(int /*value*/) override {}
     void ShowTransfer(bool /*visible*/) override {}
     void BlinkTransfer() override {}
+    void SetTransferTimer(bool /*enabled*/) override {}
     void SetTransferCaption(const std::string& /*text*/) override {}
     void SetTransferProgress(int /*minimum*/, int /*maximum*/, int /*value*/) override {}
     void SetTransferItemProgress(int /*minimum*/, int /*maximum*/, int /*value*/) override {}
