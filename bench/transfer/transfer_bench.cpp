@@ -28,11 +28,11 @@
 #include "core/log/error_handler.h"
 #include "core/log/trace_log.h"
 #include "core/log/trace_state.h"
+#include "core/ports/console_ports.h"
 #include "core/ports/load_view.h"
 #include "core/sys/file_ops.h"
 #include "core/transfer/record_transfer.h"
 #include "engine/record_engine.h"
-#include "tools/demo/console_ports.h"
 
 namespace ks::bench {
 namespace {
@@ -96,9 +96,9 @@ struct Outcome {
 // The transfer as the program wires it: the real engine (commits wait for the disk), the
 // daily trace log writing its file, the database layer; console ports for the rest.
 Outcome Transfer(const std::string& root) {
-    demo::SystemClock clock;
-    demo::QuietEventPump pump;
-    demo::ConsoleDialogs dialogs;
+    SystemClock clock;
+    QuietEventPump pump;
+    ConsoleDialogs dialogs;
     QuietView view;
     CountedMessages messages;
     TraceState traceState;
