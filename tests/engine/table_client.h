@@ -27,6 +27,7 @@ struct Segment {
     std::uint16_t position;
     std::uint16_t length;
     std::uint16_t flags;
+    std::uint8_t type = 0;  // read with the extended-type flag
 };
 
 // The 160-byte create buffer for a record length, a page size and the keys' segments.
@@ -50,6 +51,7 @@ inline std::string SpecBuffer(std::uint16_t recordLength, std::uint16_t pageSize
         put(offset, segment.position);
         put(offset + 2, segment.length);
         put(offset + 4, segment.flags);
+        buffer[offset + 10] = static_cast<char>(segment.type);
         offset += 16;
     }
     return buffer;

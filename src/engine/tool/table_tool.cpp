@@ -25,7 +25,8 @@ constexpr const char* kUsage =
     "       ks-table dump FILE [--key N]\n"
     "       ks-table load FILE [INPUT]\n"
     "       ks-table check FILE\n"
-    "KEY: segments POSITION:LENGTH[:FLAGS] joined by \"+\", FLAGS among dup,mod,nocase,bin\n"
+    "KEY: segments POSITION:LENGTH[:FLAGS] joined by \"+\", FLAGS among dup,mod,nocase,lower,\n"
+    "     bin,zstr,int,uint,autoinc\n"
     "     (e.g. --key 1:10:mod --key 26:10:dup,mod+9:13:dup,mod,nocase)\n"
     "Records are one per line: bytes 0x20-0x7E as they are except \"\\\" written \"\\\\\",\n"
     "any other byte as \\xHH. --keep refuses to replace an existing file.\n";
@@ -189,7 +190,8 @@ int Stat(const std::vector<std::string>& args, BtrCall& engine, std::ostream& ou
     }
     out << "record length: " << shape->recordLength << "\n"
         << "page size: " << shape->pageSize << "\n"
-        << "file flags: " << shape->fileFlags << "\n"
+        << "file flags: " << shape->fileFlags
+        << (shape->Variable() ? " (variable-length records)" : "") << "\n"
         << "records: " << records << "\n"
         << "keys: " << shape->keys.size() << "\n";
     for (std::size_t k = 0; k < shape->keys.size(); ++k) {
