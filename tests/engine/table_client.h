@@ -129,4 +129,21 @@ class TableClient {
     BtrCall& m_engine;
 };
 
+// Every record of the table at `path`, walking key `keyNumber` from its first to its last.
+inline std::vector<std::string> WalkKey(BtrCall& engine, const std::string& path,
+                                        std::int8_t keyNumber) {
+    TableClient table(engine);
+    table.data.resize(kMaxRecordLength);
+    std::vector<std::string> records;
+    if (table.Open(path, open_mode::kReadOnly) != status::kSuccess) {
+        return records;
+    }
+    for (auto op = op::kGetFirst; table.Step(op, keyNumber, kMaxRecordLength) == 0;
+         op = op::kGetNext) {
+        records.push_back(table.Record());
+    }
+    table.Close();
+    return records;
+}
+
 }  // namespace ks::engine::test

@@ -69,6 +69,20 @@ TEST_F(TableTool, TypedAndCollatedSegmentsAndVariableRecordsReadBack) {
     EXPECT_EQ(Tool({"check", File("t.bt6")}).code, kExitOk);
 }
 
+TEST_F(TableTool, ImportBuildsATableFromAGenuineFileOrSaysWhyNot) {
+    const std::string samples = KS_SOURCE_DIR "/tests/engine/data/genuine/";
+    const auto imported = Tool({"import", samples + "GALTELA.DAT", File("g.bt6")});
+    EXPECT_EQ(imported.code, kExitOk) << imported.err;
+    EXPECT_EQ(imported.out,
+              "imported 73 records from " + samples + "GALTELA.DAT into " + File("g.bt6") + "\n");
+    const auto refused = Tool({"import", samples + "MULTIACS.DAT", File("m.bt6")});
+    EXPECT_EQ(refused.code, kExitFailed);
+    EXPECT_EQ(refused.err, "ks-table: cannot import " + samples +
+                               "MULTIACS.DAT: status 1 (operation not supported): MULTIACS.DAT: "
+                               "key 1 segment 2: the float type is not supported\n");
+    EXPECT_EQ(Tool({"import", samples + "GALTELA.DAT"}).code, kExitUsage);
+}
+
 TEST_F(TableTool, StatReadsBackTheCreateBufferOfFileSeven) {
     test::TableClient table(engine);
     const auto buffer = test::SpecBuffer(
