@@ -431,8 +431,8 @@ void GenuineFile::ReadVariablePart(std::uint64_t slotAddress, const std::uint8_t
     std::array<std::uint8_t, 4> next{};
     std::copy_n(pointer, next.size(), next.begin());
     while (U32(next.data()) != kNoLink) {
-        const std::uint32_t logical =
-            (static_cast<std::uint32_t>(next[0]) << 16) | next[1] | (next[2] << 8);
+        const std::uint32_t logical = (static_cast<std::uint32_t>(next[0]) << 16) | next[1] |
+                                      (static_cast<std::uint32_t>(next[2]) << 8);
         const std::uint8_t fragment = next[3];
         if (logical == 0 || logical >= layout.kind.size() ||
             layout.kind[logical] != kVariablePage) {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "engine/file_spec.h"
-#include "engine/genuine/genuine_file.h"
+#include "engine/genuine/genuine_shape.h"
 #include "engine/table_file.h"
 
 namespace ks::engine::genuine {
@@ -22,13 +22,6 @@ struct ImportResult {
     std::string reason;
     std::uint32_t records = 0;
 };
-
-// The shape of our table for a genuine file: same record length, page size, variable-length
-// flag and keys, each segment ordered as the genuine file orders it. Throws GenuineRefusal
-// (status 1) for a key this engine cannot order the same way: a type other than a string, a
-// zero-terminated string, a signed, unsigned or autoincrement integer; a collating table other
-// than a-z as A-Z or A-Z as a-z; descending order, null values or old-style binary keys.
-FileSpec OurShape(const GenuineShape& genuine, const std::string& name);
 
 // Reads the genuine file `source` whole and builds from it the table `target` (native paths):
 // every live record, in key order with the genuine order of duplicates. The table is built
