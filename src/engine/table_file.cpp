@@ -350,8 +350,13 @@ std::int16_t TableFile::Create(const fs::path& path, const FileSpec& shape,
             if (const auto opened = Open(building, options, file); opened != status::kSuccess) {
                 throw SqliteError(SQLITE_CANTOPEN, "the new table cannot be opened");
             }
+            // Nothing else sees the new file and a failure throws it away: it is filled
+            // without its log, each page written once, and is in log mode again before it
+            // takes the old file's place.
+            file->m_db.Exec("PRAGMA journal_mode=MEMORY");
             fill(*file);
             file->CommitBundle();
+            file->m_db.Exec("PRAGMA journal_mode=WAL");
         } catch (...) {
             std::error_code ignored;
             for (const char* suffix : {"", kLogSuffix, kIndexSuffix, kJournalSuffix}) {
