@@ -248,5 +248,21 @@ TEST(GenuineSamples, DamageIsRefusedWithItsReasonAndTheTargetKept) {
     }
 }
 
+TEST(GenuineSamples, AMissingSourceOrATargetOpenElsewhereLeavesTheTargetAlone) {
+    ks::test::TempDir dir;
+    const std::string target = dir.Folder() + "open.bt6";
+    ASSERT_EQ(ImportGenuineTable(kSamples + "GALTELA.DAT", target, Fast()).status, 0);
+    const auto missing = ImportGenuineTable(dir.Folder() + "NONE.DAT", target, Fast());
+    EXPECT_EQ(missing.status, status::kFileNotFound);
+    EXPECT_EQ(missing.reason, "NONE.DAT: cannot be opened for reading");
+    RecordEngine engine(test::FastOptions());
+    test::TableClient holder(engine);
+    ASSERT_EQ(holder.Open(target), 0);
+    const auto locked = ImportGenuineTable(kSamples + "WGSMENU2.DAT", target, Fast());
+    EXPECT_EQ(locked.status, status::kFileLocked);
+    EXPECT_EQ(locked.reason, "open.bt6: open elsewhere, not replaced");
+    EXPECT_EQ(test::WalkKey(engine, target, 0).size(), 73U);
+}
+
 }  // namespace
 }  // namespace ks::engine::genuine

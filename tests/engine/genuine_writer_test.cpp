@@ -125,5 +125,21 @@ TEST(GenuineWriter, FilesOfTheSuiteShapesImportAsTheSameRecordsInserted) {
     }
 }
 
+TEST(GenuineWriter, AValueRepeatedInAKeyWithoutDuplicatesIsRefused) {
+    const FileSpec shape = ks::test::CatalogueShape(25);  // one unique key, bytes 1-10
+    std::vector<std::string> records(3, std::string(250, '.'));
+    records[0].replace(0, 10, "PRIORITY01");
+    records[1].replace(0, 10, "PRIORITY02");
+    records[2].replace(0, 10, "PRIORITY01");
+    ks::test::TempDir dir;
+    ASSERT_TRUE(ks::test::WriteGenuineFile(dir.Folder() + "FDAT025.DAT", shape, records));
+    const auto result = ImportGenuineTable(dir.Folder() + "FDAT025.DAT", dir.Folder() + "t.bt6");
+    EXPECT_EQ(result.status, status::kDuplicateKey);
+    EXPECT_EQ(result.reason,
+              "FDAT025.DAT: record 3 has the value of key 0 of an earlier record, and the key "
+              "allows no duplicates");
+    EXPECT_FALSE(std::filesystem::exists(dir.Folder() + "t.bt6"));
+}
+
 }  // namespace
 }  // namespace ks::engine::genuine

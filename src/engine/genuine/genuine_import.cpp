@@ -62,8 +62,7 @@ ImportResult ImportGenuineTable(const std::filesystem::path& source,
                     });
             });
         if (created != status::kSuccess) {
-            return {created, NameOf(target) + ": cannot be replaced: another process has it open",
-                    0};
+            return {created, NameOf(target) + ": open elsewhere, not replaced", 0};
         }
         result.records = records;
     } catch (const GenuineRefusal& refusal) {
