@@ -214,6 +214,15 @@ TEST(GenuineSamples, DamageIsRefusedWithItsReasonAndTheTargetKept) {
          2,
          "WGSMENU2.DAT: the record at logical page 3 byte 460: its variable part points to "
          "logical page 200, outside the file"},
+        // "bless" (data page 5, physical 12, slot at byte 1942) links its key 1 duplicates on
+        // to a byte where no record starts.
+        {"broken duplicate link", "GALTELA.DAT",
+         [](std::string& b) {
+             Put(b, 12 * kPage + 1942 + 2 + 950 + 4, {0, 0, 7, 0});
+         },
+         2,
+         "GALTELA.DAT: the record at logical page 5 byte 1942 links its duplicates of key 1 to "
+         "byte 7, where no record links back"},
         {"another version", "GALTELA.DAT", [](std::string& b) { b[kPage + 0x4B] = 7; }, 30,
          "GALTELA.DAT: format version 7, not 6"},
         {"owner name", "GALTELA.DAT",

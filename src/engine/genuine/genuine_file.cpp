@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "engine/file_spec.h"
+#include "engine/genuine/duplicate_chains.h"
 
 namespace ks::engine::genuine {
 namespace {
@@ -425,9 +426,7 @@ void GenuineFile::ReadVariablePart(std::uint64_t slotAddress, const std::uint8_t
                                    std::string& record) {
     Layout& layout = *m_layout;
     const std::uint16_t pageSize = m_shape.pageSize;
-    const std::string where = "the record at logical page " +
-                              std::to_string(slotAddress / pageSize) + " byte " +
-                              std::to_string(slotAddress % pageSize);
+    const std::string where = RecordAt(slotAddress, pageSize);
     std::array<std::uint8_t, 4> next{};
     std::copy_n(pointer, next.size(), next.begin());
     while (U32(next.data()) != kNoLink) {
@@ -508,15 +507,10 @@ void GenuineFile::ForEachRecord(
         }
     }
     const std::size_t linkCount = duplicateKeys.size();
-    auto describe = [pageSize](std::uint64_t address) {
-        return "the record at logical page " + std::to_string(address / pageSize) + " byte " +
-               std::to_string(address % pageSize);
-    };
 
     // First pass: the live slots and their duplicate links, checked whole before any record
     // is handed on.
-    std::vector<std::uint64_t> addresses;
-    std::vector<std::uint32_t> links;  // previous and next, per key with duplicates
+    LiveRecords live;
     std::vector<std::uint8_t> page;
     for (const std::uint32_t logical : layout.dataPages) {
         PageOf(logical, kDataPage, page);
@@ -525,67 +519,25 @@ void GenuineFile::ForEachRecord(
             if (U16(page.data() + at) == 0) {
                 continue;  // a free slot
             }
-            if (addresses.size() == m_shape.recordCount) {
+            if (live.addresses.size() == m_shape.recordCount) {
                 Refuse(2, "the data pages hold more records than the " +
                               std::to_string(m_shape.recordCount) + " the control record counts");
             }
-            addresses.push_back(std::uint64_t{logical} * pageSize + at);
+            live.addresses.push_back(std::uint64_t{logical} * pageSize + at);
             for (const std::size_t k : duplicateKeys) {
                 const std::uint8_t* pair = page.data() + at + m_shape.keys[k].duplicateLinks;
-                links.push_back(HighWordFirst(pair));
-                links.push_back(HighWordFirst(pair + 4));
+                live.links.push_back(HighWordFirst(pair));
+                live.links.push_back(HighWordFirst(pair + 4));
             }
         }
     }
+    const std::vector<std::uint64_t>& addresses = live.addresses;
     if (addresses.size() != m_shape.recordCount) {
         Refuse(2, "the control record counts " + std::to_string(m_shape.recordCount) +
                       " records, the data pages hold " + std::to_string(addresses.size()));
     }
     const std::size_t count = addresses.size();
-    auto indexOf = [&addresses](std::uint32_t address) {
-        const auto it = std::lower_bound(addresses.begin(), addresses.end(), address);
-        return it != addresses.end() && *it == address
-                   ? static_cast<std::size_t>(it - addresses.begin())
-                   : addresses.size();
-    };
-    // Each chain of duplicates runs from the record without a previous one; a record's place
-    // in its chain is its order.
-    std::vector<std::int64_t> places(count * linkCount, 0);
-    for (std::size_t d = 0; d < linkCount; ++d) {
-        const std::string key = "key " + std::to_string(duplicateKeys[d]);
-        for (std::size_t head = 0; head < count; ++head) {
-            if (links[(head * linkCount + d) * 2] != kNoLink) {
-                continue;
-            }
-            std::int64_t place = 1;
-            std::size_t current = head;
-            while (true) {
-                if (places[current * linkCount + d] != 0) {
-                    Refuse(2, "the duplicate links of " + key + " come back to " +
-                                  describe(addresses[current]));
-                }
-                places[current * linkCount + d] = place++;
-                const std::uint32_t next = links[(current * linkCount + d) * 2 + 1];
-                if (next == kNoLink) {
-                    break;
-                }
-                const std::size_t following = indexOf(next);
-                if (following == count ||
-                    links[(following * linkCount + d) * 2] != addresses[current]) {
-                    Refuse(2, describe(addresses[current]) + " links its duplicates of " + key +
-                                  " to byte " + std::to_string(next) +
-                                  ", where no record links back");
-                }
-                current = following;
-            }
-        }
-        for (std::size_t i = 0; i < count; ++i) {
-            if (places[i * linkCount + d] == 0) {
-                Refuse(2, describe(addresses[i]) + " is not reached by the duplicate links of " +
-                              key + " (a cycle)");
-            }
-        }
-    }
+    const std::vector<std::int64_t> places = PlacesInChains(live, duplicateKeys, pageSize, m_name);
 
     // Second pass: the records, with their variable parts.
     m_layout->fragmentsRead.clear();
