@@ -14,8 +14,7 @@
 namespace genuine = ks::engine::genuine;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
-    genuine::MemoryByteSource source(
-        std::string_view(reinterpret_cast<const char*>(bytes), size));
+    genuine::MemoryByteSource source(std::string_view(reinterpret_cast<const char*>(bytes), size));
     try {
         genuine::GenuineFile file(source, "fuzzed");
         const genuine::GenuineShape& shape = file.Shape();
@@ -34,8 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         std::uint32_t handed = 0;
         file.ForEachRecord([&](std::string_view record, const genuine::GenuineFile::Order& order) {
             ++handed;
-            if (record.size() < shape.recordLength || record.size() > ks::engine::kMaxRecordLength ||
-                handed > shape.recordCount || order.size() != shape.keys.size()) {
+            if (record.size() < shape.recordLength ||
+                record.size() > ks::engine::kMaxRecordLength || handed > shape.recordCount ||
+                order.size() != shape.keys.size()) {
                 __builtin_trap();
             }
             for (std::size_t k = 0; k < order.size(); ++k) {

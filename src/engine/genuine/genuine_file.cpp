@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <unordered_set>
 
 #include "engine/file_spec.h"
