@@ -37,6 +37,12 @@ bool ValidOpenMode(std::int8_t mode) {
     return mode <= 0 && mode >= -4;
 }
 
+// The record length fixed by the shape, or at least that in a variable-length table.
+bool WholeRecord(const FileSpec& shape, std::uint32_t length) {
+    return shape.Variable() ? length >= shape.recordLength && length <= kMaxRecordLength
+                            : length == shape.recordLength;
+}
+
 }  // namespace
 
 RecordEngine::RecordEngine(EngineOptions options)
@@ -437,7 +443,7 @@ std::int16_t RecordEngine::PrepareWrite(const Request& request, Cursor& cursor, 
     if (handle->readOnly || file.ReadOnly()) {
         return status::kAccessDenied;
     }
-    if (request.data == nullptr || request.dataLength != file.Shape().recordLength) {
+    if (request.data == nullptr || !WholeRecord(file.Shape(), request.dataLength)) {
         return status::kDataBufferTooShort;
     }
     return KeyOfCall(file, request.keyNumber, request.key, request.keyLength, keyIndex);

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -61,14 +62,22 @@ struct FoundRecord {
 
 // Application id written in every table file, so that another SQLite database is refused.
 inline constexpr std::int32_t kTableApplicationId = 0x4B534254;  // "KSBT"
-inline constexpr int kTableFormatVersion = 1;
+// Version 1 holds string keys over fixed-length records; version 2 adds each segment's type
+// and the variable-length flag. A table is written in version 1 whenever its shape fits, so
+// that the loader's tables keep the format that earlier builds read.
+inline constexpr int kFirstTableFormat = 1;
+inline constexpr int kTableFormatVersion = 2;
+int TableFormatOf(const FileSpec& shape);
 
 class TableFile {
   public:
     // Writes a new, empty table file at `path`, replacing any file there that nobody has
     // open. Returns 0, or 85 when another connection has the file; throws SqliteError.
+    // `fill`, when given, writes the first records into the new file before it takes the
+    // place of the old one; whatever it throws leaves the old file as it was.
     static std::int16_t Create(const std::filesystem::path& path, const FileSpec& shape,
-                               const TableOpenOptions& options);
+                               const TableOpenOptions& options,
+                               const std::function<void(TableFile&)>& fill = nullptr);
 
     // Opens a table file. Returns 0 and sets `out`, or the status refusing it (12, 30, 85, 2).
     static std::int16_t Open(const std::filesystem::path& path, const TableOpenOptions& options,
@@ -93,6 +102,11 @@ class TableFile {
     // Writes. Return 0, 5 (a key without duplicates already holds the value) or 10 (update of a
     // key that may not change); `found` false when the record no longer exists.
     std::int16_t Insert(std::string_view record, std::int64_t& id);
+    // An insert that places the record among its duplicates by `order` (one number per key,
+    // read for the keys with duplicates: a lower number comes first), for a table built from
+    // another file whose duplicates have an order of their own.
+    std::int16_t InsertOrdered(std::string_view record, const std::vector<std::int64_t>& order,
+                               std::int64_t& id);
     std::int16_t Update(std::int64_t id, std::string_view record, bool& found);
     bool Delete(std::int64_t id);
 
@@ -130,6 +144,8 @@ class TableFile {
     void BindKeys(SqliteStatement& statement, int firstIndex, const std::vector<std::string>& keys,
                   const std::vector<std::int64_t>& sequences);
     std::vector<std::string> IndexKeys(std::string_view record) const;
+    std::int16_t InsertWith(std::string_view record, const std::vector<std::int64_t>* order,
+                            std::int64_t& id);
 
     std::filesystem::path m_path;
     SqliteDb m_db;
