@@ -440,6 +440,9 @@ std::int16_t RecordEngine::PrepareWrite(const Request& request, Cursor& cursor, 
     if (request.data == nullptr || request.dataLength != file.Shape().recordLength) {
         return status::kDataBufferTooShort;
     }
+    if (request.operation == op::kInsert && request.keyNumber == kNoCurrencyChange) {
+        return status::kSuccess;  // no key is returned, so none is needed
+    }
     return KeyOfCall(file, request.keyNumber, request.key, request.keyLength, keyIndex);
 }
 
@@ -455,7 +458,7 @@ std::int16_t RecordEngine::Insert(Request& request) {
     std::int64_t id = 0;
     const auto result = file.Insert(record, id);
     WriteDone(handle->file);
-    if (result != status::kSuccess) {
+    if (result != status::kSuccess || request.keyNumber == kNoCurrencyChange) {
         return result;
     }
     const KeyDef& key = file.Shape().keys[k];

@@ -102,7 +102,8 @@ class RecordEngine final : public BtrCall {
     std::int16_t ResolveKey(const Request& request, Cursor& cursor, Handle*& handle,
                             std::size_t& keyIndex);
     // The checks an insert or an update makes before touching the file: an open handle with
-    // write access, a whole record, a key of the file and a key buffer that can hold it.
+    // write access, a whole record, a key of the file and a key buffer that can hold it (no key
+    // for an insert that keeps the position).
     std::int16_t PrepareWrite(const Request& request, Cursor& cursor, Handle*& handle,
                               std::size_t& keyIndex);
     std::int16_t ReturnRecord(Request& request, Cursor& cursor, std::size_t keyNumber,
