@@ -303,7 +303,7 @@ std::int16_t RecordEngine::Open(Request& request) {
         }
         file = std::move(opened);
         if (m_inTransaction) {
-            file->BeginTransaction();
+            file->JoinTransaction();
             m_transactionFiles.push_back(file);
         }
     }
@@ -625,7 +625,7 @@ std::int16_t RecordEngine::BeginTransaction() {
         return result;
     }
     for (TableFile* file : OpenFiles()) {
-        file->BeginTransaction();
+        file->JoinTransaction();
         m_transactionFiles.push_back(FindOpenFile(file->Path()));
     }
     m_inTransaction = true;
@@ -637,27 +637,33 @@ std::int16_t RecordEngine::EndTransaction() {
         return status::kNoTransaction;
     }
     // Files commit one after the other. A file whose commit must wait for another process
-    // stays in the transaction, so that the caller's retry of the end commits the rest.
+    // stays in the transaction with those after it, so that the caller's retry of the end
+    // commits the rest. Any other failure ends the transaction: the files not yet committed
+    // are rolled back, so that no later end answers 0 for a transaction that lost writes.
     std::int16_t result = status::kSuccess;
-    std::vector<std::shared_ptr<TableFile>> pending;
-    for (auto& file : m_transactionFiles) {
-        if (!pending.empty()) {
-            pending.push_back(file);
-            continue;
-        }
+    std::size_t done = 0;
+    for (; done < m_transactionFiles.size(); ++done) {
         try {
-            file->CommitTransaction();
+            m_transactionFiles[done]->CommitTransaction();
         } catch (const SqliteError& error) {
             result = StatusOfSqlite(error.Code());
-            if (result == status::kRecordLocked && file->InTransaction()) {
-                pending.push_back(file);
-            } else {
-                file->RollbackTransaction();
-            }
+            break;
         }
     }
-    m_transactionFiles = std::move(pending);
-    m_inTransaction = !m_transactionFiles.empty();
+    const auto committed = m_transactionFiles.begin() + static_cast<std::ptrdiff_t>(done);
+    if (result == status::kRecordLocked && m_transactionFiles[done]->InTransaction()) {
+        m_transactionFiles.erase(m_transactionFiles.begin(), committed);
+        return result;
+    }
+    for (auto it = committed; it != m_transactionFiles.end(); ++it) {
+        try {
+            (*it)->RollbackTransaction();
+        } catch (const SqliteError&) {
+            // The connection gives the transaction up when it closes.
+        }
+    }
+    m_transactionFiles.clear();
+    m_inTransaction = false;
     return result;
 }
 
