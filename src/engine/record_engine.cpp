@@ -311,7 +311,9 @@ std::int16_t RecordEngine::Open(Request& request) {
     if (m_nextHandle == 0) {
         m_nextHandle = 1;
     }
-    m_handles[id] = Handle{file, request.keyNumber == open_mode::kReadOnly};
+    Handle& handle = m_handles[id];
+    handle.file = std::move(file);
+    handle.readOnly = request.keyNumber == open_mode::kReadOnly;
     Cursor cursor;
     cursor.engineTag = m_tag;
     cursor.handle = id;
@@ -387,7 +389,8 @@ std::int16_t RecordEngine::Stat(Request& request) {
 
 void RecordEngine::PositionOn(Request& request, Cursor& cursor, std::size_t keyNumber,
                               const FoundRecord& found) {
-    const KeyDef& key = m_handles.at(cursor.handle).file->Shape().keys[keyNumber];
+    Handle& handle = m_handles.at(cursor.handle);
+    const KeyDef& key = handle.file->Shape().keys[keyNumber];
     const std::string keyBytes = KeyOfRecord(key, found.data);
     std::memcpy(request.key, keyBytes.data(), keyBytes.size());
     cursor.keyNumber = static_cast<std::int8_t>(keyNumber);
@@ -395,7 +398,13 @@ void RecordEngine::PositionOn(Request& request, Cursor& cursor, std::size_t keyN
     cursor.recordId = found.id;
     cursor.sequence = found.sequence;
     cursor.keyCut = found.indexKey.size() > kBlockKeyCapacity;
-    cursor.key = found.indexKey.substr(0, kBlockKeyCapacity);
+    if (cursor.keyCut) {
+        cursor.key.clear();
+        cursor.longKeyHash = LongKeyMemory::Hash(found.indexKey);
+        cursor.longKeyToken = handle.longKeys.Remember(found.indexKey);
+    } else {
+        cursor.key = found.indexKey;
+    }
     EncodeCursor(cursor, request.block);
 }
 
@@ -600,10 +609,14 @@ std::int16_t RecordEngine::GetNextOrPrevious(Request& request) {
     }
     std::string from = cursor.key;
     if (cursor.keyCut) {
-        if (const auto current = file.ReadById(k, cursor.recordId)) {
+        // The key remembered for the block; once forgotten, the record's key when it has not
+        // changed. A position that neither holds any longer is lost.
+        if (const std::string* remembered =
+                handle->longKeys.Recall(cursor.longKeyToken, cursor.longKeyHash)) {
+            from = *remembered;
+        } else if (const auto current = file.ReadById(k, cursor.recordId);
+                   current && LongKeyMemory::Hash(current->indexKey) == cursor.longKeyHash) {
             from = current->indexKey;
-        } else if (const auto deleted = file.DeletedKey(cursor.recordId, k)) {
-            from = *deleted;
         } else {
             return status::kInvalidPositioning;
         }

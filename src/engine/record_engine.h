@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/btr_call.h"
+#include "engine/long_key_memory.h"
 #include "engine/position_block.h"
 #include "engine/table_file.h"
 
@@ -69,6 +70,7 @@ class RecordEngine final : public BtrCall {
     struct Handle {
         std::shared_ptr<TableFile> file;
         bool readOnly = false;
+        LongKeyMemory longKeys;  // of the positions of this open's blocks
     };
 
     std::int16_t Dispatch(Request& request);

@@ -6,7 +6,6 @@
 
 #include "engine/btr_codes.h"
 #include "engine/key_bytes.h"
-#include "engine/position_block.h"
 #include "engine/side_files.h"
 #include "engine/sole_use.h"
 #include "engine/table_schema.h"
@@ -715,14 +714,6 @@ std::int16_t TableFile::Update(std::int64_t id, std::string_view record, bool& f
 
 bool TableFile::Delete(std::int64_t id) {
     WriteScope scope(*this);
-    std::vector<std::pair<std::size_t, std::string>> longKeys;
-    for (std::size_t k = 0; k < m_spec.keys.size(); ++k) {
-        if (m_spec.keys[k].Length() > kBlockKeyCapacity) {
-            if (auto found = ReadById(k, id)) {
-                longKeys.emplace_back(k, std::move(found->indexKey));
-            }
-        }
-    }
     StatementUse use(m_delete);
     use->BindInt(1, id);
     use->Run();
@@ -730,18 +721,7 @@ bool TableFile::Delete(std::int64_t id) {
         return false;
     }
     scope.Done();
-    for (auto& [k, key] : longKeys) {
-        m_deletedLongKeys[{id, k}] = std::move(key);
-    }
     return true;
-}
-
-std::optional<std::string> TableFile::DeletedKey(std::int64_t id, std::size_t keyNumber) const {
-    const auto it = m_deletedLongKeys.find({id, keyNumber});
-    if (it == m_deletedLongKeys.end()) {
-        return std::nullopt;
-    }
-    return it->second;
 }
 
 void TableFile::CommitWithMark() {

@@ -11,12 +11,10 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "engine/file_spec.h"
@@ -96,9 +94,6 @@ class TableFile {
     std::int16_t Update(std::int64_t id, std::string_view record, bool& found);
     bool Delete(std::int64_t id);
 
-    // The folded key of a deleted record whose key was too long for a position block.
-    std::optional<std::string> DeletedKey(std::int64_t id, std::size_t keyNumber) const;
-
     // Writes outside a transaction of the caller form a bundle, one transaction of SQLite
     // that the first write opens and CommitBundle ends (the engine decides when).
     bool BundleOpen() const { return m_bundleOpen; }
@@ -168,7 +163,6 @@ class TableFile {
     SqliteStatement m_setMark;
     std::vector<std::array<SqliteStatement, kSeekCount>> m_seek;
     std::vector<SqliteStatement> m_byId;
-    std::map<std::pair<std::int64_t, std::size_t>, std::string> m_deletedLongKeys;
 };
 
 }  // namespace ks::engine
