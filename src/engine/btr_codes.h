@@ -36,6 +36,9 @@ inline constexpr std::int8_t kReadOnly = -2;
 inline constexpr std::int8_t kExclusive = -4;
 }  // namespace open_mode
 
+// Key number of an insert that leaves the position block as it was (no key is returned).
+inline constexpr std::int8_t kNoCurrencyChange = -1;
+
 namespace key_flag {
 inline constexpr std::uint16_t kDuplicates = 1;
 inline constexpr std::uint16_t kModifiable = 2;

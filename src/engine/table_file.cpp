@@ -6,7 +6,6 @@
 
 #include "engine/btr_codes.h"
 #include "engine/key_bytes.h"
-#include "engine/position_block.h"
 #include "engine/side_files.h"
 #include "engine/sole_use.h"
 #include "engine/table_schema.h"
@@ -198,7 +197,12 @@ int TableFormatOf(const FileSpec& shape) {
 class TableFile::WriteScope {
   public:
     explicit WriteScope(TableFile& file) : m_file(file) {
-        if (!m_file.m_inTransaction && !m_file.m_bundleOpen) {
+        if (m_file.m_inTransaction) {
+            if (m_file.m_transactionLost) {
+                throw SqliteError(SQLITE_IOERR, "the transaction was lost after a failed write");
+            }
+            m_file.TouchTransaction();
+        } else if (!m_file.m_bundleOpen) {
             StatementUse begin(m_file.m_begin);
             begin->Run();
             m_file.m_bundleOpen = true;
@@ -246,11 +250,11 @@ class TableFile::WriteScope {
                 m_file.m_bundleOpen = false;
             }
         } else if (sqlite3_get_autocommit(db) != 0) {
-            // SQLite gave up the caller's transaction after an I/O or lock failure: later
-            // writes must still not commit one by one, and its end must report the loss.
+            // SQLite gave up the caller's transaction after an I/O or lock failure: the
+            // writes it had answered 0 for are gone, so later writes are refused and its end
+            // reports the loss.
             m_file.m_transactionLost = true;
-            StatementUse begin(m_file.m_beginDeferred);
-            begin->StepCode();
+            m_file.m_transactionBegun = false;
         }
     }
 
@@ -611,6 +615,7 @@ SqliteStatement& TableFile::SeekStatement(std::size_t keyNumber, Seek seek) {
 
 std::optional<FoundRecord> TableFile::Find(std::size_t keyNumber, Seek seek,
                                            std::string_view indexKey, std::int64_t sequence) {
+    TouchTransaction();
     StatementUse use(SeekStatement(keyNumber, seek));
     if (seek != Seek::kFirst && seek != Seek::kLast) {
         use->BindBlob(1, indexKey);
@@ -626,6 +631,7 @@ std::optional<FoundRecord> TableFile::Find(std::size_t keyNumber, Seek seek,
 }
 
 std::optional<FoundRecord> TableFile::ReadById(std::size_t keyNumber, std::int64_t id) {
+    TouchTransaction();
     SqliteStatement& statement = m_byId[keyNumber];
     if (!statement.Prepared()) {
         const bool duplicates = m_spec.keys[keyNumber].Duplicates();
@@ -643,6 +649,7 @@ std::optional<FoundRecord> TableFile::ReadById(std::size_t keyNumber, std::int64
 }
 
 std::uint32_t TableFile::RecordCount() {
+    TouchTransaction();
     StatementUse use(m_count);
     return use->Step() ? static_cast<std::uint32_t>(use->ColumnInt(0)) : 0;
 }
@@ -777,14 +784,6 @@ std::int16_t TableFile::Update(std::int64_t id, std::string_view record, bool& f
 
 bool TableFile::Delete(std::int64_t id) {
     WriteScope scope(*this);
-    std::vector<std::pair<std::size_t, std::string>> longKeys;
-    for (std::size_t k = 0; k < m_spec.keys.size(); ++k) {
-        if (m_spec.keys[k].Length() > kBlockKeyCapacity) {
-            if (auto found = ReadById(k, id)) {
-                longKeys.emplace_back(k, std::move(found->indexKey));
-            }
-        }
-    }
     StatementUse use(m_delete);
     use->BindInt(1, id);
     use->Run();
@@ -792,18 +791,7 @@ bool TableFile::Delete(std::int64_t id) {
         return false;
     }
     scope.Done();
-    for (auto& [k, key] : longKeys) {
-        m_deletedLongKeys[{id, k}] = std::move(key);
-    }
     return true;
-}
-
-std::optional<std::string> TableFile::DeletedKey(std::int64_t id, std::size_t keyNumber) const {
-    const auto it = m_deletedLongKeys.find({id, keyNumber});
-    if (it == m_deletedLongKeys.end()) {
-        return std::nullopt;
-    }
-    return it->second;
 }
 
 void TableFile::CommitWithMark() {
@@ -837,13 +825,22 @@ bool TableFile::CommitBundle() {
     return true;
 }
 
-void TableFile::BeginTransaction() {
+void TableFile::JoinTransaction() {
     CommitBundle();
-    StatementUse begin(m_beginDeferred);
-    begin->Run();
     m_inTransaction = true;
+    m_transactionBegun = false;
     m_transactionLost = false;
     m_transactionWrote = false;
+}
+
+void TableFile::TouchTransaction() {
+    if (!m_inTransaction || m_transactionBegun || m_transactionLost) {
+        return;
+    }
+    // A read-only connection cannot take the write lock, and has nothing to protect.
+    StatementUse begin(ReadOnly() ? m_beginDeferred : m_begin);
+    begin->Run();
+    m_transactionBegun = true;
     m_sequenceLoaded = false;
 }
 
@@ -854,17 +851,19 @@ void TableFile::CommitTransaction() {
     }
     if (m_transactionWrote) {
         CommitWithMark();
-    } else {
+    } else if (m_transactionBegun) {
         StatementUse commit(m_commit);
         commit->Run();
     }
     m_inTransaction = false;
+    m_transactionBegun = false;
     m_transactionWrote = false;
     m_sequenceLoaded = false;
 }
 
 void TableFile::RollbackTransaction() {
     m_inTransaction = false;
+    m_transactionBegun = false;
     m_transactionLost = false;
     m_transactionWrote = false;
     m_sequenceLoaded = false;

@@ -12,12 +12,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "engine/file_spec.h"
@@ -110,9 +108,6 @@ class TableFile {
     std::int16_t Update(std::int64_t id, std::string_view record, bool& found);
     bool Delete(std::int64_t id);
 
-    // The folded key of a deleted record whose key was too long for a position block.
-    std::optional<std::string> DeletedKey(std::int64_t id, std::size_t keyNumber) const;
-
     // Writes outside a transaction of the caller form a bundle, one transaction of SQLite
     // that the first write opens and CommitBundle ends (the engine decides when).
     bool BundleOpen() const { return m_bundleOpen; }
@@ -122,9 +117,15 @@ class TableFile {
     // back and SqliteError thrown.
     bool CommitBundle();
 
-    // A transaction of the caller: writes join it until it is committed or rolled back. An
-    // open bundle is committed first.
-    void BeginTransaction();
+    // A transaction of the caller: an open bundle is committed when the file joins it, and
+    // the first read or write of the file after that takes the file's write lock (SQLite's
+    // BEGIN IMMEDIATE; a plain BEGIN for a file this process may only read), so that no other
+    // process commits to a file the transaction has read and its writes never meet a stale
+    // read. That first use throws SqliteError (SQLITE_BUSY) while another process holds the
+    // lock; the file stays in the transaction and the next use tries again. Writes join the
+    // transaction until it is committed or rolled back; after a failure that made SQLite give
+    // the transaction up, further writes are refused and the commit throws.
+    void JoinTransaction();
     void CommitTransaction();
     void RollbackTransaction();
     bool InTransaction() const { return m_inTransaction; }
@@ -136,6 +137,8 @@ class TableFile {
     static std::int16_t CleanSideFiles(const std::filesystem::path& path,
                                        const unsigned char* header, bool& logKept);
     void PrepareStatements();
+    // The first use of the file inside a transaction of the caller begins it (see above).
+    void TouchTransaction();
     // Writes the session mark into the first page and commits: every commit carries it.
     void CommitWithMark();
     SqliteStatement& SeekStatement(std::size_t keyNumber, Seek seek);
@@ -151,6 +154,7 @@ class TableFile {
     SqliteDb m_db;
     FileSpec m_spec;
     bool m_inTransaction = false;
+    bool m_transactionBegun = false;  // SQLite's transaction is open (the file was touched)
     bool m_transactionLost = false;
     bool m_sequenceLoaded = false;
     bool m_sequenceChanged = false;
@@ -175,7 +179,6 @@ class TableFile {
     SqliteStatement m_setMark;
     std::vector<std::array<SqliteStatement, kSeekCount>> m_seek;
     std::vector<SqliteStatement> m_byId;
-    std::map<std::pair<std::int64_t, std::size_t>, std::string> m_deletedLongKeys;
 };
 
 }  // namespace ks::engine
