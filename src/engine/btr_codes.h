@@ -36,13 +36,35 @@ inline constexpr std::int8_t kReadOnly = -2;
 inline constexpr std::int8_t kExclusive = -4;
 }  // namespace open_mode
 
+// Key number of an insert that leaves the position block as it was (no key is returned).
+inline constexpr std::int8_t kNoCurrencyChange = -1;
+
 namespace key_flag {
 inline constexpr std::uint16_t kDuplicates = 1;
 inline constexpr std::uint16_t kModifiable = 2;
 inline constexpr std::uint16_t kBinary = 4;
 inline constexpr std::uint16_t kSegmented = 16;
+// Collated through the engine's one alternate table, which sorts A-Z as a-z (the other
+// folding, a-z sorted as A-Z, is the case-insensitive flag).
+inline constexpr std::uint16_t kAlternateCollation = 32;
+// The segment's type is given in its key_type byte.
+inline constexpr std::uint16_t kExtendedType = 256;
 inline constexpr std::uint16_t kCaseInsensitive = 1024;
 }  // namespace key_flag
+
+// Types of a segment with the extended-type flag, by their classic codes.
+namespace key_type {
+inline constexpr std::uint8_t kString = 0;
+inline constexpr std::uint8_t kInteger = 1;    // signed, little-endian, 1, 2, 4 or 8 bytes
+inline constexpr std::uint8_t kZString = 11;   // compared up to its first byte 0
+inline constexpr std::uint8_t kUnsigned = 14;  // unsigned binary, little-endian, 1, 2, 4 or 8 bytes
+inline constexpr std::uint8_t kAutoIncrement = 15;  // signed, little-endian, 2, 4 or 8 bytes
+}  // namespace key_type
+
+namespace file_flag {
+// Records are the fixed part of the record length followed by a part of any length.
+inline constexpr std::uint16_t kVariableLength = 1;
+}  // namespace file_flag
 
 namespace status {
 inline constexpr std::int16_t kSuccess = 0;

@@ -14,9 +14,14 @@ void Write16(std::string& out, std::size_t offset, std::uint32_t value) {
     out[offset + 1] = static_cast<char>((value >> 8) & 0xFF);
 }
 
-constexpr std::uint16_t kSupportedKeyFlags = key_flag::kDuplicates | key_flag::kModifiable |
-                                             key_flag::kBinary | key_flag::kSegmented |
-                                             key_flag::kCaseInsensitive;
+constexpr std::uint16_t kSupportedKeyFlags =
+    key_flag::kDuplicates | key_flag::kModifiable | key_flag::kBinary | key_flag::kSegmented |
+    key_flag::kAlternateCollation | key_flag::kExtendedType | key_flag::kCaseInsensitive;
+constexpr std::size_t kTypeOffset = 10;
+
+bool NumberLength(std::uint16_t length) {
+    return length == 1 || length == 2 || length == 4 || length == 8;
+}
 
 bool ValidPageSize(std::uint16_t pageSize) {
     return pageSize >= 512 && pageSize <= 16384 && pageSize % 512 == 0;
@@ -38,6 +43,43 @@ std::size_t KeyDef::Length() const {
         length += segment.length;
     }
     return length;
+}
+
+bool FileSpec::Variable() const {
+    return (fileFlags & file_flag::kVariableLength) != 0;
+}
+
+std::int16_t CheckSegment(const KeySegment& segment) {
+    if ((segment.flags & ~kSupportedKeyFlags) != 0) {
+        return status::kInvalidOperation;
+    }
+    const bool collated =
+        (segment.flags & (key_flag::kCaseInsensitive | key_flag::kAlternateCollation)) != 0;
+    if ((segment.flags & key_flag::kCaseInsensitive) != 0 &&
+        (segment.flags & key_flag::kAlternateCollation) != 0) {
+        return status::kInvalidOperation;
+    }
+    const std::uint8_t type =
+        (segment.flags & key_flag::kExtendedType) != 0 ? segment.type : key_type::kString;
+    switch (type) {
+        case key_type::kString:
+        case key_type::kZString:
+            return status::kSuccess;
+        case key_type::kInteger:
+        case key_type::kUnsigned:
+            if (collated) {
+                return status::kInvalidOperation;
+            }
+            return NumberLength(segment.length) ? status::kSuccess : status::kInvalidKeyLength;
+        case key_type::kAutoIncrement:
+            if (collated) {
+                return status::kInvalidOperation;
+            }
+            return NumberLength(segment.length) && segment.length > 1 ? status::kSuccess
+                                                                      : status::kInvalidKeyLength;
+        default:
+            return status::kInvalidOperation;
+    }
 }
 
 std::size_t FileSpec::SegmentCount() const {
@@ -72,13 +114,16 @@ std::int16_t ParseFileSpec(const std::uint8_t* buffer, std::size_t size, FileSpe
                 return status::kDataBufferTooShort;
             }
             KeySegment segment{Read16(buffer + offset), Read16(buffer + offset + 2),
-                               Read16(buffer + offset + 4)};
-            offset += kKeySpecSize;
-            if ((segment.flags & ~kSupportedKeyFlags) != 0) {
-                return status::kInvalidOperation;
+                               Read16(buffer + offset + 4), 0};
+            if ((segment.flags & key_flag::kExtendedType) != 0) {
+                segment.type = buffer[offset + kTypeOffset];
             }
+            offset += kKeySpecSize;
             if (segment.length == 0) {
                 return status::kInvalidKeyLength;
+            }
+            if (const auto checked = CheckSegment(segment); checked != status::kSuccess) {
+                return checked;
             }
             if (segment.position == 0 ||
                 segment.position + segment.length - 1U > parsed.recordLength) {
@@ -110,6 +155,7 @@ std::string EncodeFileSpec(const FileSpec& shape, std::uint32_t recordCount) {
             Write16(out, offset, segment.position);
             Write16(out, offset + 2, segment.length);
             Write16(out, offset + 4, segment.flags);
+            out[offset + kTypeOffset] = static_cast<char>(segment.type);
             offset += kKeySpecSize;
         }
     }

@@ -1,6 +1,9 @@
 // The bytes of a key: its segments taken from the record one after the other. The index
-// holds the folded form (a-z turned to A-Z in case-insensitive segments, and nothing else, as
-// the classic engine folds), so that comparing two keys is comparing bytes, unsigned.
+// holds them in an order-preserving form, so that comparing two keys is comparing bytes,
+// unsigned: strings as they are, a-z turned to A-Z in case-insensitive segments and A-Z to
+// a-z in segments of the alternate collation (and nothing else, as the classic engine
+// folds); zero-terminated strings cut at their first byte 0; integers big-endian, the sign
+// bit of signed ones flipped.
 #pragma once
 
 #include <string>

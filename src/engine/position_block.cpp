@@ -9,7 +9,8 @@ namespace ks::engine {
 namespace {
 
 // Layout: magic 0-3, engine tag 4-7, handle 8-11, key number 12, state 13, key length 14,
-// flags 15, record id 16-23, sequence 24-31, key bytes 32-123, checksum 124-127.
+// flags 15 (1: the key is cut), record id 16-23, sequence 24-31, key bytes 32-123 (of a cut
+// key: its token 32-35 and hash 36-43), checksum 124-127.
 constexpr std::uint8_t kMagic[4] = {'K', 'S', 'P', '1'};
 constexpr std::size_t kKeyOffset = 32;
 constexpr std::size_t kChecksumOffset = 124;
@@ -52,12 +53,17 @@ void EncodeCursor(const Cursor& cursor, std::uint8_t* block) {
     Put(block + 8, cursor.handle, 4);
     block[12] = static_cast<std::uint8_t>(cursor.keyNumber);
     block[13] = static_cast<std::uint8_t>(cursor.state);
-    const std::size_t keyLength = std::min(cursor.key.size(), kBlockKeyCapacity);
-    block[14] = static_cast<std::uint8_t>(keyLength);
-    block[15] = (cursor.keyCut || cursor.key.size() > kBlockKeyCapacity) ? 1 : 0;
+    block[15] = cursor.keyCut ? 1 : 0;
     Put(block + 16, static_cast<std::uint64_t>(cursor.recordId), 8);
     Put(block + 24, static_cast<std::uint64_t>(cursor.sequence), 8);
-    std::memcpy(block + kKeyOffset, cursor.key.data(), keyLength);
+    if (cursor.keyCut) {
+        Put(block + kKeyOffset, cursor.longKeyToken, 4);
+        Put(block + kKeyOffset + 4, cursor.longKeyHash, 8);
+    } else {
+        const std::size_t keyLength = std::min(cursor.key.size(), kBlockKeyCapacity);
+        block[14] = static_cast<std::uint8_t>(keyLength);
+        std::memcpy(block + kKeyOffset, cursor.key.data(), keyLength);
+    }
     Put(block + kChecksumOffset, Checksum(block), 4);
 }
 
@@ -73,14 +79,19 @@ std::optional<Cursor> DecodeCursor(const std::uint8_t* block) {
     const std::uint8_t state = block[13];
     const std::size_t keyLength = block[14];
     if (state > static_cast<std::uint8_t>(CursorState::kAfterDelete) ||
-        keyLength > kBlockKeyCapacity || block[15] > 1) {
+        keyLength > kBlockKeyCapacity || block[15] > 1 || (block[15] == 1 && keyLength != 0)) {
         return std::nullopt;
     }
     cursor.state = static_cast<CursorState>(state);
     cursor.keyCut = block[15] == 1;
     cursor.recordId = static_cast<std::int64_t>(Get(block + 16, 8));
     cursor.sequence = static_cast<std::int64_t>(Get(block + 24, 8));
-    cursor.key.assign(reinterpret_cast<const char*>(block + kKeyOffset), keyLength);
+    if (cursor.keyCut) {
+        cursor.longKeyToken = static_cast<std::uint32_t>(Get(block + kKeyOffset, 4));
+        cursor.longKeyHash = Get(block + kKeyOffset + 4, 8);
+    } else {
+        cursor.key.assign(reinterpret_cast<const char*>(block + kKeyOffset), keyLength);
+    }
     return cursor;
 }
 

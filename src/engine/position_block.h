@@ -23,11 +23,15 @@ struct Cursor {
     CursorState state = CursorState::kNone;
     std::int64_t recordId = 0;
     std::int64_t sequence = 0;  // order among duplicates
-    std::string key;            // indexed key bytes of the position (possibly cut, see below)
-    bool keyCut = false;        // the key was longer than the block holds
+    std::string key;            // indexed key bytes of the position, when the block holds them
+    // A key longer than the block holds is remembered by the engine (see long_key_memory.h):
+    // the block carries its token there and the key's hash instead of the bytes.
+    bool keyCut = false;
+    std::uint32_t longKeyToken = 0;
+    std::uint64_t longKeyHash = 0;
 };
 
-// Key bytes a block can hold; longer keys are cut and completed from the file.
+// Key bytes a block can hold.
 inline constexpr std::size_t kBlockKeyCapacity = 92;
 
 void EncodeCursor(const Cursor& cursor, std::uint8_t* block);

@@ -37,6 +37,12 @@ bool ValidOpenMode(std::int8_t mode) {
     return mode <= 0 && mode >= -4;
 }
 
+// The record length fixed by the shape, or at least that in a variable-length table.
+bool WholeRecord(const FileSpec& shape, std::uint32_t length) {
+    return shape.Variable() ? length >= shape.recordLength && length <= kMaxRecordLength
+                            : length == shape.recordLength;
+}
+
 }  // namespace
 
 RecordEngine::RecordEngine(EngineOptions options)
@@ -303,7 +309,7 @@ std::int16_t RecordEngine::Open(Request& request) {
         }
         file = std::move(opened);
         if (m_inTransaction) {
-            file->BeginTransaction();
+            file->JoinTransaction();
             m_transactionFiles.push_back(file);
         }
     }
@@ -311,7 +317,9 @@ std::int16_t RecordEngine::Open(Request& request) {
     if (m_nextHandle == 0) {
         m_nextHandle = 1;
     }
-    m_handles[id] = Handle{file, request.keyNumber == open_mode::kReadOnly};
+    Handle& handle = m_handles[id];
+    handle.file = std::move(file);
+    handle.readOnly = request.keyNumber == open_mode::kReadOnly;
     Cursor cursor;
     cursor.engineTag = m_tag;
     cursor.handle = id;
@@ -387,7 +395,8 @@ std::int16_t RecordEngine::Stat(Request& request) {
 
 void RecordEngine::PositionOn(Request& request, Cursor& cursor, std::size_t keyNumber,
                               const FoundRecord& found) {
-    const KeyDef& key = m_handles.at(cursor.handle).file->Shape().keys[keyNumber];
+    Handle& handle = m_handles.at(cursor.handle);
+    const KeyDef& key = handle.file->Shape().keys[keyNumber];
     const std::string keyBytes = KeyOfRecord(key, found.data);
     std::memcpy(request.key, keyBytes.data(), keyBytes.size());
     cursor.keyNumber = static_cast<std::int8_t>(keyNumber);
@@ -395,7 +404,13 @@ void RecordEngine::PositionOn(Request& request, Cursor& cursor, std::size_t keyN
     cursor.recordId = found.id;
     cursor.sequence = found.sequence;
     cursor.keyCut = found.indexKey.size() > kBlockKeyCapacity;
-    cursor.key = found.indexKey.substr(0, kBlockKeyCapacity);
+    if (cursor.keyCut) {
+        cursor.key.clear();
+        cursor.longKeyHash = LongKeyMemory::Hash(found.indexKey);
+        cursor.longKeyToken = handle.longKeys.Remember(found.indexKey);
+    } else {
+        cursor.key = found.indexKey;
+    }
     EncodeCursor(cursor, request.block);
 }
 
@@ -437,8 +452,11 @@ std::int16_t RecordEngine::PrepareWrite(const Request& request, Cursor& cursor, 
     if (handle->readOnly || file.ReadOnly()) {
         return status::kAccessDenied;
     }
-    if (request.data == nullptr || request.dataLength != file.Shape().recordLength) {
+    if (request.data == nullptr || !WholeRecord(file.Shape(), request.dataLength)) {
         return status::kDataBufferTooShort;
+    }
+    if (request.operation == op::kInsert && request.keyNumber == kNoCurrencyChange) {
+        return status::kSuccess;  // no key is returned, so none is needed
     }
     return KeyOfCall(file, request.keyNumber, request.key, request.keyLength, keyIndex);
 }
@@ -455,7 +473,7 @@ std::int16_t RecordEngine::Insert(Request& request) {
     std::int64_t id = 0;
     const auto result = file.Insert(record, id);
     WriteDone(handle->file);
-    if (result != status::kSuccess) {
+    if (result != status::kSuccess || request.keyNumber == kNoCurrencyChange) {
         return result;
     }
     const KeyDef& key = file.Shape().keys[k];
@@ -597,10 +615,14 @@ std::int16_t RecordEngine::GetNextOrPrevious(Request& request) {
     }
     std::string from = cursor.key;
     if (cursor.keyCut) {
-        if (const auto current = file.ReadById(k, cursor.recordId)) {
+        // The key remembered for the block; once forgotten, the record's key when it has not
+        // changed. A position that neither holds any longer is lost.
+        if (const std::string* remembered =
+                handle->longKeys.Recall(cursor.longKeyToken, cursor.longKeyHash)) {
+            from = *remembered;
+        } else if (const auto current = file.ReadById(k, cursor.recordId);
+                   current && LongKeyMemory::Hash(current->indexKey) == cursor.longKeyHash) {
             from = current->indexKey;
-        } else if (const auto deleted = file.DeletedKey(cursor.recordId, k)) {
-            from = *deleted;
         } else {
             return status::kInvalidPositioning;
         }
@@ -622,7 +644,7 @@ std::int16_t RecordEngine::BeginTransaction() {
         return result;
     }
     for (TableFile* file : OpenFiles()) {
-        file->BeginTransaction();
+        file->JoinTransaction();
         m_transactionFiles.push_back(FindOpenFile(file->Path()));
     }
     m_inTransaction = true;
@@ -634,27 +656,33 @@ std::int16_t RecordEngine::EndTransaction() {
         return status::kNoTransaction;
     }
     // Files commit one after the other. A file whose commit must wait for another process
-    // stays in the transaction, so that the caller's retry of the end commits the rest.
+    // stays in the transaction with those after it, so that the caller's retry of the end
+    // commits the rest. Any other failure ends the transaction: the files not yet committed
+    // are rolled back, so that no later end answers 0 for a transaction that lost writes.
     std::int16_t result = status::kSuccess;
-    std::vector<std::shared_ptr<TableFile>> pending;
-    for (auto& file : m_transactionFiles) {
-        if (!pending.empty()) {
-            pending.push_back(file);
-            continue;
-        }
+    std::size_t done = 0;
+    for (; done < m_transactionFiles.size(); ++done) {
         try {
-            file->CommitTransaction();
+            m_transactionFiles[done]->CommitTransaction();
         } catch (const SqliteError& error) {
             result = StatusOfSqlite(error.Code());
-            if (result == status::kRecordLocked && file->InTransaction()) {
-                pending.push_back(file);
-            } else {
-                file->RollbackTransaction();
-            }
+            break;
         }
     }
-    m_transactionFiles = std::move(pending);
-    m_inTransaction = !m_transactionFiles.empty();
+    const auto committed = m_transactionFiles.begin() + static_cast<std::ptrdiff_t>(done);
+    if (result == status::kRecordLocked && m_transactionFiles[done]->InTransaction()) {
+        m_transactionFiles.erase(m_transactionFiles.begin(), committed);
+        return result;
+    }
+    for (auto it = committed; it != m_transactionFiles.end(); ++it) {
+        try {
+            (*it)->RollbackTransaction();
+        } catch (const SqliteError&) {
+            // The connection gives the transaction up when it closes.
+        }
+    }
+    m_transactionFiles.clear();
+    m_inTransaction = false;
     return result;
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/btr_call.h"
+#include "engine/long_key_memory.h"
 #include "engine/position_block.h"
 #include "engine/table_file.h"
 
@@ -69,6 +70,7 @@ class RecordEngine final : public BtrCall {
     struct Handle {
         std::shared_ptr<TableFile> file;
         bool readOnly = false;
+        LongKeyMemory longKeys;  // of the positions of this open's blocks
     };
 
     std::int16_t Dispatch(Request& request);
@@ -102,7 +104,8 @@ class RecordEngine final : public BtrCall {
     std::int16_t ResolveKey(const Request& request, Cursor& cursor, Handle*& handle,
                             std::size_t& keyIndex);
     // The checks an insert or an update makes before touching the file: an open handle with
-    // write access, a whole record, a key of the file and a key buffer that can hold it.
+    // write access, a whole record, a key of the file and a key buffer that can hold it (no key
+    // for an insert that keeps the position).
     std::int16_t PrepareWrite(const Request& request, Cursor& cursor, Handle*& handle,
                               std::size_t& keyIndex);
     std::int16_t ReturnRecord(Request& request, Cursor& cursor, std::size_t keyNumber,

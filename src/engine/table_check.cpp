@@ -42,9 +42,14 @@ std::vector<std::string> CheckTableFile(const std::filesystem::path& path) {
             const std::string data = records.ColumnBlob(1);
             highest = std::max(highest, id);
             const std::string where = "record " + std::to_string(id);
-            if (data.size() != shape.recordLength) {
-                problems.push_back(where + ": " + std::to_string(data.size()) +
-                                   " bytes instead of " + std::to_string(shape.recordLength));
+            if (shape.Variable()
+                    ? data.size() < shape.recordLength || data.size() > kMaxRecordLength
+                    : data.size() != shape.recordLength) {
+                problems.push_back(
+                    where + ": " + std::to_string(data.size()) +
+                    (shape.Variable() ? " bytes, outside " : " bytes instead of ") +
+                    std::to_string(shape.recordLength) +
+                    (shape.Variable() ? " to " + std::to_string(kMaxRecordLength) : std::string()));
             }
             int column = 2;
             for (std::size_t k = 0; k < shape.keys.size(); ++k) {

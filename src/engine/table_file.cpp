@@ -6,7 +6,6 @@
 
 #include "engine/btr_codes.h"
 #include "engine/key_bytes.h"
-#include "engine/position_block.h"
 #include "engine/side_files.h"
 #include "engine/sole_use.h"
 #include "engine/table_schema.h"
@@ -123,13 +122,17 @@ std::int16_t OpenStatus(const SqliteError& error) {
 
 FileSpec ReadSpec(SqliteDb& db, std::int64_t& nextSequence) {
     FileSpec shape;
+    int version = 0;
     {
         SqliteStatement header(db.Get(),
                                "SELECT format, version, record_length, page_size, file_flags, "
                                "next_sequence FROM ks_file");
-        if (!header.Step() || header.ColumnText(0) != kFormatName ||
-            header.ColumnInt(1) != kTableFormatVersion) {
+        if (!header.Step() || header.ColumnText(0) != kFormatName) {
             throw SqliteError(SQLITE_NOTADB, "not a table file");
+        }
+        version = static_cast<int>(header.ColumnInt(1));
+        if (version < kFirstTableFormat || version > kTableFormatVersion) {
+            throw SqliteError(SQLITE_NOTADB, "a table format this build does not know");
         }
         shape.recordLength = static_cast<std::uint16_t>(header.ColumnInt(2));
         shape.pageSize = static_cast<std::uint16_t>(header.ColumnInt(3));
@@ -139,9 +142,11 @@ FileSpec ReadSpec(SqliteDb& db, std::int64_t& nextSequence) {
             throw SqliteError(SQLITE_NOTADB, "two file headers");
         }
     }
-    SqliteStatement segments(db.Get(),
-                             "SELECT key_number, segment_number, position, length, flags "
-                             "FROM ks_key_segment ORDER BY key_number, segment_number");
+    SqliteStatement segments(db.Get(), std::string("SELECT key_number, segment_number, position, "
+                                                   "length, flags, ") +
+                                           (version == kFirstTableFormat ? "0" : "type") +
+                                           " FROM ks_key_segment ORDER BY key_number, "
+                                           "segment_number");
     while (segments.Step()) {
         const auto keyNumber = static_cast<std::size_t>(segments.ColumnInt(0));
         const auto segmentNumber = static_cast<std::size_t>(segments.ColumnInt(1));
@@ -156,10 +161,14 @@ FileSpec ReadSpec(SqliteDb& db, std::int64_t& nextSequence) {
         }
         KeySegment segment{static_cast<std::uint16_t>(segments.ColumnInt(2)),
                            static_cast<std::uint16_t>(segments.ColumnInt(3)),
-                           static_cast<std::uint16_t>(segments.ColumnInt(4))};
+                           static_cast<std::uint16_t>(segments.ColumnInt(4)),
+                           static_cast<std::uint8_t>(segments.ColumnInt(5))};
         if (segment.position == 0 || segment.length == 0 ||
             segment.position + segment.length - 1U > shape.recordLength) {
             throw SqliteError(SQLITE_NOTADB, "key segment outside the record");
+        }
+        if (version > kFirstTableFormat && CheckSegment(segment) != status::kSuccess) {
+            throw SqliteError(SQLITE_NOTADB, "a key segment this build cannot order");
         }
         shape.keys[keyNumber].segments.push_back(segment);
     }
@@ -171,13 +180,29 @@ FileSpec ReadSpec(SqliteDb& db, std::int64_t& nextSequence) {
 
 }  // namespace
 
+int TableFormatOf(const FileSpec& shape) {
+    constexpr std::uint16_t kNewFlags = key_flag::kExtendedType | key_flag::kAlternateCollation;
+    bool typed = false;
+    for (const auto& key : shape.keys) {
+        for (const auto& segment : key.segments) {
+            typed = typed || (segment.flags & kNewFlags) != 0;
+        }
+    }
+    return typed || shape.Variable() ? kTableFormatVersion : kFirstTableFormat;
+}
+
 // Outside a transaction of the caller, a write joins the open bundle or opens one; inside,
 // it joins the caller's transaction. Each write is one statement of SQLite, which undoes a
 // failed statement on its own: the bundle or transaction keeps the writes before it.
 class TableFile::WriteScope {
   public:
     explicit WriteScope(TableFile& file) : m_file(file) {
-        if (!m_file.m_inTransaction && !m_file.m_bundleOpen) {
+        if (m_file.m_inTransaction) {
+            if (m_file.m_transactionLost) {
+                throw SqliteError(SQLITE_IOERR, "the transaction was lost after a failed write");
+            }
+            m_file.TouchTransaction();
+        } else if (!m_file.m_bundleOpen) {
             StatementUse begin(m_file.m_begin);
             begin->Run();
             m_file.m_bundleOpen = true;
@@ -225,11 +250,11 @@ class TableFile::WriteScope {
                 m_file.m_bundleOpen = false;
             }
         } else if (sqlite3_get_autocommit(db) != 0) {
-            // SQLite gave up the caller's transaction after an I/O or lock failure: later
-            // writes must still not commit one by one, and its end must report the loss.
+            // SQLite gave up the caller's transaction after an I/O or lock failure: the
+            // writes it had answered 0 for are gone, so later writes are refused and its end
+            // reports the loss.
             m_file.m_transactionLost = true;
-            StatementUse begin(m_file.m_beginDeferred);
-            begin->StepCode();
+            m_file.m_transactionBegun = false;
         }
     }
 
@@ -239,7 +264,8 @@ class TableFile::WriteScope {
 };
 
 std::int16_t TableFile::Create(const fs::path& path, const FileSpec& shape,
-                               const TableOpenOptions& options) {
+                               const TableOpenOptions& options,
+                               const std::function<void(TableFile&)>& fill) {
     // A file that another connection, of this process or another, has open is not replaced:
     // that connection would go on writing into the unlinked file and a log removed below, and
     // its writes would be lost. The file stays locked until the new one has taken its place.
@@ -257,6 +283,7 @@ std::int16_t TableFile::Create(const fs::path& path, const FileSpec& shape,
             CheckSqlite(locked, current.Get());
         }
     }
+    const int version = TableFormatOf(shape);
     fs::path building = path;
     building += ".ks-new";
     for (const char* suffix : {"", kLogSuffix, kIndexSuffix, kJournalSuffix}) {
@@ -270,14 +297,15 @@ std::int16_t TableFile::Create(const fs::path& path, const FileSpec& shape,
                 "; PRAGMA application_id=" + std::to_string(kTableApplicationId) +
                 "; PRAGMA user_version=" + std::to_string(static_cast<std::int32_t>(NewMark(0))));
         db.Exec("BEGIN");
-        db.Exec(
-            "CREATE TABLE ks_file(format TEXT NOT NULL, version INTEGER NOT NULL, "
-            "record_length INTEGER NOT NULL, page_size INTEGER NOT NULL, "
-            "file_flags INTEGER NOT NULL, next_sequence INTEGER NOT NULL);"
-            "CREATE TABLE ks_key_segment(key_number INTEGER NOT NULL, "
-            "segment_number INTEGER NOT NULL, position INTEGER NOT NULL, "
-            "length INTEGER NOT NULL, flags INTEGER NOT NULL, "
-            "PRIMARY KEY(key_number, segment_number))");
+        // A version 1 table gets the very statements of the first builds.
+        db.Exec(std::string("CREATE TABLE ks_file(format TEXT NOT NULL, version INTEGER NOT NULL, "
+                            "record_length INTEGER NOT NULL, page_size INTEGER NOT NULL, "
+                            "file_flags INTEGER NOT NULL, next_sequence INTEGER NOT NULL);"
+                            "CREATE TABLE ks_key_segment(key_number INTEGER NOT NULL, "
+                            "segment_number INTEGER NOT NULL, position INTEGER NOT NULL, "
+                            "length INTEGER NOT NULL, flags INTEGER NOT NULL, ") +
+                (version == kFirstTableFormat ? "" : "type INTEGER NOT NULL, ") +
+                "PRIMARY KEY(key_number, segment_number))");
         std::string columns = "id INTEGER PRIMARY KEY, data BLOB NOT NULL";
         std::string indexes;
         for (std::size_t k = 0; k < shape.keys.size(); ++k) {
@@ -294,12 +322,15 @@ std::int16_t TableFile::Create(const fs::path& path, const FileSpec& shape,
         db.Exec("CREATE TABLE ks_record(" + columns + ");" + indexes);
         SqliteStatement header(db.Get(), "INSERT INTO ks_file VALUES(?1, ?2, ?3, ?4, ?5, 1)");
         header.BindText(1, kFormatName);
-        header.BindInt(2, kTableFormatVersion);
+        header.BindInt(2, version);
         header.BindInt(3, shape.recordLength);
         header.BindInt(4, shape.pageSize);
         header.BindInt(5, shape.fileFlags);
         header.Run();
-        SqliteStatement segment(db.Get(), "INSERT INTO ks_key_segment VALUES(?1, ?2, ?3, ?4, ?5)");
+        SqliteStatement segment(db.Get(),
+                                version == kFirstTableFormat
+                                    ? "INSERT INTO ks_key_segment VALUES(?1, ?2, ?3, ?4, ?5)"
+                                    : "INSERT INTO ks_key_segment VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
         for (std::size_t k = 0; k < shape.keys.size(); ++k) {
             for (std::size_t s = 0; s < shape.keys[k].segments.size(); ++s) {
                 const auto& part = shape.keys[k].segments[s];
@@ -309,10 +340,34 @@ std::int16_t TableFile::Create(const fs::path& path, const FileSpec& shape,
                 segment.BindInt(3, part.position);
                 segment.BindInt(4, part.length);
                 segment.BindInt(5, part.flags);
+                if (version != kFirstTableFormat) {
+                    segment.BindInt(6, part.type);
+                }
                 segment.Run();
             }
         }
         db.Exec("COMMIT");
+    }
+    if (fill) {
+        try {
+            std::unique_ptr<TableFile> file;
+            if (const auto opened = Open(building, options, file); opened != status::kSuccess) {
+                throw SqliteError(SQLITE_CANTOPEN, "the new table cannot be opened");
+            }
+            // Nothing else sees the new file and a failure throws it away: it is filled
+            // without its log, each page written once, and is in log mode again before it
+            // takes the old file's place.
+            file->m_db.Exec("PRAGMA journal_mode=MEMORY");
+            fill(*file);
+            file->CommitBundle();
+            file->m_db.Exec("PRAGMA journal_mode=WAL");
+        } catch (...) {
+            std::error_code ignored;
+            for (const char* suffix : {"", kLogSuffix, kIndexSuffix, kJournalSuffix}) {
+                fs::remove(SideFile(building, suffix), ignored);
+            }
+            throw;
+        }
     }
     // Closed, the new file holds everything: SQLite removed its log.
     fs::rename(building, path);
@@ -560,6 +615,7 @@ SqliteStatement& TableFile::SeekStatement(std::size_t keyNumber, Seek seek) {
 
 std::optional<FoundRecord> TableFile::Find(std::size_t keyNumber, Seek seek,
                                            std::string_view indexKey, std::int64_t sequence) {
+    TouchTransaction();
     StatementUse use(SeekStatement(keyNumber, seek));
     if (seek != Seek::kFirst && seek != Seek::kLast) {
         use->BindBlob(1, indexKey);
@@ -575,6 +631,7 @@ std::optional<FoundRecord> TableFile::Find(std::size_t keyNumber, Seek seek,
 }
 
 std::optional<FoundRecord> TableFile::ReadById(std::size_t keyNumber, std::int64_t id) {
+    TouchTransaction();
     SqliteStatement& statement = m_byId[keyNumber];
     if (!statement.Prepared()) {
         const bool duplicates = m_spec.keys[keyNumber].Duplicates();
@@ -592,6 +649,7 @@ std::optional<FoundRecord> TableFile::ReadById(std::size_t keyNumber, std::int64
 }
 
 std::uint32_t TableFile::RecordCount() {
+    TouchTransaction();
     StatementUse use(m_count);
     return use->Step() ? static_cast<std::uint32_t>(use->ColumnInt(0)) : 0;
 }
@@ -636,10 +694,29 @@ void TableFile::BindKeys(SqliteStatement& statement, int firstIndex,
 }
 
 std::int16_t TableFile::Insert(std::string_view record, std::int64_t& id) {
+    return InsertWith(record, nullptr, id);
+}
+
+std::int16_t TableFile::InsertOrdered(std::string_view record,
+                                      const std::vector<std::int64_t>& order, std::int64_t& id) {
+    return InsertWith(record, &order, id);
+}
+
+std::int16_t TableFile::InsertWith(std::string_view record, const std::vector<std::int64_t>* order,
+                                   std::int64_t& id) {
     WriteScope scope(*this);
     id = m_nextSequence++;
     const std::vector<std::string> keys = IndexKeys(record);
-    const std::vector<std::int64_t> sequences(keys.size(), id);
+    std::vector<std::int64_t> sequences(keys.size(), id);
+    if (order != nullptr) {
+        for (std::size_t k = 0; k < keys.size() && k < order->size(); ++k) {
+            if (m_spec.keys[k].Duplicates()) {
+                sequences[k] = (*order)[k];
+                // A later insert goes after every duplicate placed here.
+                m_nextSequence = std::max(m_nextSequence, (*order)[k] + 1);
+            }
+        }
+    }
     {
         StatementUse use(m_insert);
         use->BindInt(1, id);
@@ -707,14 +784,6 @@ std::int16_t TableFile::Update(std::int64_t id, std::string_view record, bool& f
 
 bool TableFile::Delete(std::int64_t id) {
     WriteScope scope(*this);
-    std::vector<std::pair<std::size_t, std::string>> longKeys;
-    for (std::size_t k = 0; k < m_spec.keys.size(); ++k) {
-        if (m_spec.keys[k].Length() > kBlockKeyCapacity) {
-            if (auto found = ReadById(k, id)) {
-                longKeys.emplace_back(k, std::move(found->indexKey));
-            }
-        }
-    }
     StatementUse use(m_delete);
     use->BindInt(1, id);
     use->Run();
@@ -722,18 +791,7 @@ bool TableFile::Delete(std::int64_t id) {
         return false;
     }
     scope.Done();
-    for (auto& [k, key] : longKeys) {
-        m_deletedLongKeys[{id, k}] = std::move(key);
-    }
     return true;
-}
-
-std::optional<std::string> TableFile::DeletedKey(std::int64_t id, std::size_t keyNumber) const {
-    const auto it = m_deletedLongKeys.find({id, keyNumber});
-    if (it == m_deletedLongKeys.end()) {
-        return std::nullopt;
-    }
-    return it->second;
 }
 
 void TableFile::CommitWithMark() {
@@ -767,13 +825,22 @@ bool TableFile::CommitBundle() {
     return true;
 }
 
-void TableFile::BeginTransaction() {
+void TableFile::JoinTransaction() {
     CommitBundle();
-    StatementUse begin(m_beginDeferred);
-    begin->Run();
     m_inTransaction = true;
+    m_transactionBegun = false;
     m_transactionLost = false;
     m_transactionWrote = false;
+}
+
+void TableFile::TouchTransaction() {
+    if (!m_inTransaction || m_transactionBegun || m_transactionLost) {
+        return;
+    }
+    // A read-only connection cannot take the write lock, and has nothing to protect.
+    StatementUse begin(ReadOnly() ? m_beginDeferred : m_begin);
+    begin->Run();
+    m_transactionBegun = true;
     m_sequenceLoaded = false;
 }
 
@@ -784,17 +851,19 @@ void TableFile::CommitTransaction() {
     }
     if (m_transactionWrote) {
         CommitWithMark();
-    } else {
+    } else if (m_transactionBegun) {
         StatementUse commit(m_commit);
         commit->Run();
     }
     m_inTransaction = false;
+    m_transactionBegun = false;
     m_transactionWrote = false;
     m_sequenceLoaded = false;
 }
 
 void TableFile::RollbackTransaction() {
     m_inTransaction = false;
+    m_transactionBegun = false;
     m_transactionLost = false;
     m_transactionWrote = false;
     m_sequenceLoaded = false;

@@ -11,12 +11,11 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <map>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "engine/file_spec.h"
@@ -61,14 +60,22 @@ struct FoundRecord {
 
 // Application id written in every table file, so that another SQLite database is refused.
 inline constexpr std::int32_t kTableApplicationId = 0x4B534254;  // "KSBT"
-inline constexpr int kTableFormatVersion = 1;
+// Version 1 holds string keys over fixed-length records; version 2 adds each segment's type
+// and the variable-length flag. A table is written in version 1 whenever its shape fits, so
+// that the loader's tables keep the format that earlier builds read.
+inline constexpr int kFirstTableFormat = 1;
+inline constexpr int kTableFormatVersion = 2;
+int TableFormatOf(const FileSpec& shape);
 
 class TableFile {
   public:
     // Writes a new, empty table file at `path`, replacing any file there that nobody has
     // open. Returns 0, or 85 when another connection has the file; throws SqliteError.
+    // `fill`, when given, writes the first records into the new file before it takes the
+    // place of the old one; whatever it throws leaves the old file as it was.
     static std::int16_t Create(const std::filesystem::path& path, const FileSpec& shape,
-                               const TableOpenOptions& options);
+                               const TableOpenOptions& options,
+                               const std::function<void(TableFile&)>& fill = nullptr);
 
     // Opens a table file. Returns 0 and sets `out`, or the status refusing it (12, 30, 85, 2).
     static std::int16_t Open(const std::filesystem::path& path, const TableOpenOptions& options,
@@ -93,11 +100,13 @@ class TableFile {
     // Writes. Return 0, 5 (a key without duplicates already holds the value) or 10 (update of a
     // key that may not change); `found` false when the record no longer exists.
     std::int16_t Insert(std::string_view record, std::int64_t& id);
+    // An insert that places the record among its duplicates by `order` (one number per key,
+    // read for the keys with duplicates: a lower number comes first), for a table built from
+    // another file whose duplicates have an order of their own.
+    std::int16_t InsertOrdered(std::string_view record, const std::vector<std::int64_t>& order,
+                               std::int64_t& id);
     std::int16_t Update(std::int64_t id, std::string_view record, bool& found);
     bool Delete(std::int64_t id);
-
-    // The folded key of a deleted record whose key was too long for a position block.
-    std::optional<std::string> DeletedKey(std::int64_t id, std::size_t keyNumber) const;
 
     // Writes outside a transaction of the caller form a bundle, one transaction of SQLite
     // that the first write opens and CommitBundle ends (the engine decides when).
@@ -108,9 +117,15 @@ class TableFile {
     // back and SqliteError thrown.
     bool CommitBundle();
 
-    // A transaction of the caller: writes join it until it is committed or rolled back. An
-    // open bundle is committed first.
-    void BeginTransaction();
+    // A transaction of the caller: an open bundle is committed when the file joins it, and
+    // the first read or write of the file after that takes the file's write lock (SQLite's
+    // BEGIN IMMEDIATE; a plain BEGIN for a file this process may only read), so that no other
+    // process commits to a file the transaction has read and its writes never meet a stale
+    // read. That first use throws SqliteError (SQLITE_BUSY) while another process holds the
+    // lock; the file stays in the transaction and the next use tries again. Writes join the
+    // transaction until it is committed or rolled back; after a failure that made SQLite give
+    // the transaction up, further writes are refused and the commit throws.
+    void JoinTransaction();
     void CommitTransaction();
     void RollbackTransaction();
     bool InTransaction() const { return m_inTransaction; }
@@ -122,6 +137,8 @@ class TableFile {
     static std::int16_t CleanSideFiles(const std::filesystem::path& path,
                                        const unsigned char* header, bool& logKept);
     void PrepareStatements();
+    // The first use of the file inside a transaction of the caller begins it (see above).
+    void TouchTransaction();
     // Writes the session mark into the first page and commits: every commit carries it.
     void CommitWithMark();
     SqliteStatement& SeekStatement(std::size_t keyNumber, Seek seek);
@@ -130,11 +147,14 @@ class TableFile {
     void BindKeys(SqliteStatement& statement, int firstIndex, const std::vector<std::string>& keys,
                   const std::vector<std::int64_t>& sequences);
     std::vector<std::string> IndexKeys(std::string_view record) const;
+    std::int16_t InsertWith(std::string_view record, const std::vector<std::int64_t>* order,
+                            std::int64_t& id);
 
     std::filesystem::path m_path;
     SqliteDb m_db;
     FileSpec m_spec;
     bool m_inTransaction = false;
+    bool m_transactionBegun = false;  // SQLite's transaction is open (the file was touched)
     bool m_transactionLost = false;
     bool m_sequenceLoaded = false;
     bool m_sequenceChanged = false;
@@ -159,7 +179,6 @@ class TableFile {
     SqliteStatement m_setMark;
     std::vector<std::array<SqliteStatement, kSeekCount>> m_seek;
     std::vector<SqliteStatement> m_byId;
-    std::map<std::pair<std::int64_t, std::size_t>, std::string> m_deletedLongKeys;
 };
 
 }  // namespace ks::engine

@@ -78,5 +78,39 @@ TEST(FileSpec, StatGivesBackTheCreateBufferOfFileSeven) {
     EXPECT_EQ(table.Do(op::kStat), status::kDataBufferTooShort);
 }
 
+TEST(FileSpec, EachSegmentTypeAndCollationIsTakenOrRefused) {
+    constexpr std::uint16_t kExt = key_flag::kExtendedType;
+    struct Case {
+        const char* name;
+        Segment segment;
+        std::int16_t status;
+    };
+    const std::vector<Case> cases = {
+        {"zstring, case-insensitive",
+         {1, 8, kExt | key_flag::kCaseInsensitive, key_type::kZString},
+         0},
+        {"string, lower", {1, 8, key_flag::kAlternateCollation}, 0},
+        {"integer of 8", {1, 8, kExt, key_type::kInteger}, 0},
+        {"float", {1, 8, kExt, 2}, status::kInvalidOperation},
+        {"integer of 3", {1, 3, kExt, key_type::kInteger}, status::kInvalidKeyLength},
+        {"autoincrement of 1", {1, 1, kExt, key_type::kAutoIncrement}, status::kInvalidKeyLength},
+        {"both collations",
+         {1, 8, key_flag::kCaseInsensitive | key_flag::kAlternateCollation},
+         status::kInvalidOperation},
+        {"unsigned, lower",
+         {1, 4, kExt | key_flag::kAlternateCollation, key_type::kUnsigned},
+         status::kInvalidOperation},
+        {"descending", {1, 8, 0x40}, status::kInvalidOperation},
+    };
+    for (const auto& c : cases) {
+        const std::string buffer = SpecBuffer(20, 512, 1, {c.segment});
+        FileSpec shape;
+        EXPECT_EQ(ParseFileSpec(Bytes(buffer), buffer.size(), shape), c.status) << c.name;
+        if (c.status == 0) {
+            EXPECT_EQ(EncodeFileSpec(shape, 0).substr(16, 16), buffer.substr(16, 16)) << c.name;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace ks::engine::test

@@ -73,6 +73,25 @@ TEST_F(RecordOperations, InsertReturnsTheKeyAndMakesTheRecordCurrent) {
     EXPECT_EQ(table.Record().substr(0, 8), "00000002");
 }
 
+TEST_F(RecordOperations, InsertWithKeyMinusOneLeavesThePositionAsItWas) {
+    for (const char* k : {"00000001", "00000002", "00000004"}) {
+        ASSERT_EQ(table.Insert(Rec(k)), 0);
+    }
+    TableClient fresh(engine);
+    ASSERT_EQ(fresh.Open(path), 0);
+    ASSERT_EQ(fresh.Insert(Rec("00000005"), -1), 0);
+    EXPECT_EQ(fresh.Step(op::kGetNext, 0), status::kInvalidPositioning) << "still no position";
+
+    ASSERT_EQ(table.Get(op::kGetEqual, "00000002", 0), 0);
+    table.SetData(Rec("00000003"));
+    table.key.fill('#');
+    ASSERT_EQ(table.Do(op::kInsert, -1), 0);
+    EXPECT_EQ(table.key[0], '#') << "no key is returned";
+    EXPECT_EQ(table.Insert(Rec("00000003"), -1), status::kDuplicateKey);
+    EXPECT_EQ(Walk(op::kGetNext, 0),
+              (std::vector<std::string>{"00000003", "00000004", "00000005"}));
+}
+
 TEST_F(RecordOperations, InsertOfAnExistingUniqueKeyIsRefusedWithFive) {
     ASSERT_EQ(table.Insert(Rec("00000001")), 0);
     EXPECT_EQ(table.Insert(Rec("00000001", "OTHER1")), status::kDuplicateKey);

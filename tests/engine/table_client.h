@@ -27,6 +27,7 @@ struct Segment {
     std::uint16_t position;
     std::uint16_t length;
     std::uint16_t flags;
+    std::uint8_t type = 0;  // read with the extended-type flag
 };
 
 // The 160-byte create buffer for a record length, a page size and the keys' segments.
@@ -50,6 +51,7 @@ inline std::string SpecBuffer(std::uint16_t recordLength, std::uint16_t pageSize
         put(offset, segment.position);
         put(offset + 2, segment.length);
         put(offset + 4, segment.flags);
+        buffer[offset + 10] = static_cast<char>(segment.type);
         offset += 16;
     }
     return buffer;
@@ -126,5 +128,22 @@ class TableClient {
   private:
     BtrCall& m_engine;
 };
+
+// Every record of the table at `path`, walking key `keyNumber` from its first to its last.
+inline std::vector<std::string> WalkKey(BtrCall& engine, const std::string& path,
+                                        std::int8_t keyNumber) {
+    TableClient table(engine);
+    table.data.resize(kMaxRecordLength);
+    std::vector<std::string> records;
+    if (table.Open(path, open_mode::kReadOnly) != status::kSuccess) {
+        return records;
+    }
+    for (auto op = op::kGetFirst; table.Step(op, keyNumber, kMaxRecordLength) == 0;
+         op = op::kGetNext) {
+        records.push_back(table.Record());
+    }
+    table.Close();
+    return records;
+}
 
 }  // namespace ks::engine::test

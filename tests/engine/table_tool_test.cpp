@@ -52,6 +52,37 @@ TEST_F(TableTool, CreateFromKeyDescriptionsAndStat) {
               "key 0: 1:10:mod\nkey 1: 11:4:dup,mod+21:5:dup,mod,nocase\n");
 }
 
+TEST_F(TableTool, TypedAndCollatedSegmentsAndVariableRecordsReadBack) {
+    const auto created =
+        Tool({"create", File("t.bt6"), "--record-length", "30", "--file-flags", "1", "--key",
+              "1:4:int+5:6:zstr,lower", "--key", "11:2:dup,uint", "--key", "13:4:autoinc"});
+    ASSERT_EQ(created.code, kExitOk) << created.err;
+    const std::string record =
+        "\\x01\\x00\\x00\\x80abc\\x00\\x00\\x00" + std::string(22, '.') + "+variable part";
+    ASSERT_EQ(Tool({"load", File("t.bt6")}, record + "\n").code, kExitOk);
+    const auto stat = Tool({"stat", File("t.bt6")});
+    EXPECT_EQ(stat.out,
+              "record length: 30\npage size: 4096\nfile flags: 1 (variable-length records)\n"
+              "records: 1\nkeys: 3\nkey 0: 1:4:int+5:6:lower,zstr\nkey 1: 11:2:dup,uint\n"
+              "key 2: 13:4:autoinc\n");
+    EXPECT_EQ(Tool({"dump", File("t.bt6")}).out, record + "\n");
+    EXPECT_EQ(Tool({"check", File("t.bt6")}).code, kExitOk);
+}
+
+TEST_F(TableTool, ImportBuildsATableFromAGenuineFileOrSaysWhyNot) {
+    const std::string samples = KS_SOURCE_DIR "/tests/engine/data/genuine/";
+    const auto imported = Tool({"import", samples + "GALTELA.DAT", File("g.bt6")});
+    EXPECT_EQ(imported.code, kExitOk) << imported.err;
+    EXPECT_EQ(imported.out,
+              "imported 73 records from " + samples + "GALTELA.DAT into " + File("g.bt6") + "\n");
+    const auto refused = Tool({"import", samples + "MULTIACS.DAT", File("m.bt6")});
+    EXPECT_EQ(refused.code, kExitFailed);
+    EXPECT_EQ(refused.err, "ks-table: cannot import " + samples +
+                               "MULTIACS.DAT: status 1 (operation not supported): MULTIACS.DAT: "
+                               "key 1 segment 2: the float type is not supported\n");
+    EXPECT_EQ(Tool({"import", samples + "GALTELA.DAT"}).code, kExitUsage);
+}
+
 TEST_F(TableTool, StatReadsBackTheCreateBufferOfFileSeven) {
     test::TableClient table(engine);
     const auto buffer = test::SpecBuffer(

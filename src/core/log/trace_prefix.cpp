@@ -45,8 +45,8 @@ std::string ElapsedField(std::uint64_t tick, std::uint64_t& lastMarkTick) {
         return "    :";
     }
     // Signed, as the count always was: a tick behind the mark is a short gap, not a huge one.
-    const std::int64_t gap =
-        static_cast<std::int64_t>(tick) - static_cast<std::int64_t>(lastMarkTick);
+    // Subtracted unsigned, which wraps, so that no pair of ticks overflows.
+    const auto gap = static_cast<std::int64_t>(tick - lastMarkTick);
     if (gap > kLongGap) {
         lastMarkTick = tick;
         return "xxxx:";

@@ -17,7 +17,9 @@ namespace ks {
 class ErrorHandler;
 
 // `value` on exactly `width` characters with `decimals` decimals, filled on the left with the
-// first character of `fill` (blank when empty), cut on the left when too long.
+// first character of `fill` (blank when empty), cut on the left when too long. The sign of a
+// negative value takes the last blank, or the first character when that reads as 0; with
+// neither, the text is "-" and the digits, one character longer than `width`.
 std::string N2S(double value, std::int16_t width, std::int16_t decimals, std::string_view fill,
                 ErrorHandler* errors = nullptr);
 

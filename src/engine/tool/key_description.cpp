@@ -1,6 +1,8 @@
 #include "engine/tool/key_description.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <vector>
 
 #include "engine/btr_codes.h"
@@ -20,6 +22,15 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
         start = end + 1;
     }
 }
+
+struct TypeName {
+    std::uint8_t type;
+    std::string_view name;
+};
+constexpr TypeName kTypeNames[] = {{key_type::kZString, "zstr"},
+                                   {key_type::kInteger, "int"},
+                                   {key_type::kUnsigned, "uint"},
+                                   {key_type::kAutoIncrement, "autoinc"}};
 
 bool ParseNumber(std::string_view text, std::uint16_t& value) {
     if (text.empty()) {
@@ -52,11 +63,19 @@ bool ParseKeyDescription(std::string_view text, KeyDef& key, std::string& error)
                     keyFlags |= key_flag::kModifiable;
                 } else if (flag == "nocase") {
                     segment.flags |= key_flag::kCaseInsensitive;
+                } else if (flag == "lower") {
+                    segment.flags |= key_flag::kAlternateCollation;
                 } else if (flag == "bin") {
                     segment.flags |= key_flag::kBinary;
+                } else if (const auto* named = std::find_if(
+                               std::begin(kTypeNames), std::end(kTypeNames),
+                               [flag](const TypeName& type) { return type.name == flag; });
+                           named != std::end(kTypeNames)) {
+                    segment.flags |= key_flag::kExtendedType;
+                    segment.type = named->type;
                 } else {
                     error = "unknown key flag \"" + std::string(flag) +
-                            "\" (known: dup, mod, nocase, bin)";
+                            "\" (known: dup, mod, nocase, lower, bin, zstr, int, uint, autoinc)";
                     return false;
                 }
             }
@@ -90,7 +109,13 @@ std::string FormatKeyDescription(const KeyDef& key) {
         add(segment.flags, key_flag::kDuplicates, "dup");
         add(segment.flags, key_flag::kModifiable, "mod");
         add(segment.flags, key_flag::kCaseInsensitive, "nocase");
+        add(segment.flags, key_flag::kAlternateCollation, "lower");
         add(segment.flags, key_flag::kBinary, "bin");
+        for (const auto& named : kTypeNames) {
+            if ((segment.flags & key_flag::kExtendedType) != 0 && segment.type == named.type) {
+                add(key_flag::kExtendedType, key_flag::kExtendedType, named.name.data());
+            }
+        }
         if (!flags.empty()) {
             text += ':' + flags;
         }

@@ -9,6 +9,7 @@
 
 #include "engine/btr_codes.h"
 #include "engine/file_spec.h"
+#include "engine/genuine/genuine_import.h"
 #include "engine/table_check.h"
 #include "engine/tool/key_description.h"
 #include "engine/tool/record_escape.h"
@@ -25,10 +26,13 @@ constexpr const char* kUsage =
     "       ks-table dump FILE [--key N]\n"
     "       ks-table load FILE [INPUT]\n"
     "       ks-table check FILE\n"
-    "KEY: segments POSITION:LENGTH[:FLAGS] joined by \"+\", FLAGS among dup,mod,nocase,bin\n"
+    "       ks-table import GENUINE FILE\n"
+    "KEY: segments POSITION:LENGTH[:FLAGS] joined by \"+\", FLAGS among dup,mod,nocase,lower,\n"
+    "     bin,zstr,int,uint,autoinc\n"
     "     (e.g. --key 1:10:mod --key 26:10:dup,mod+9:13:dup,mod,nocase)\n"
     "Records are one per line: bytes 0x20-0x7E as they are except \"\\\" written \"\\\\\",\n"
-    "any other byte as \\xHH. --keep refuses to replace an existing file.\n";
+    "any other byte as \\xHH. --keep refuses to replace an existing file.\n"
+    "import builds FILE from GENUINE, a table file of the classic engine's 6.x format.\n";
 
 struct UsageError {
     std::string message;
@@ -189,7 +193,8 @@ int Stat(const std::vector<std::string>& args, BtrCall& engine, std::ostream& ou
     }
     out << "record length: " << shape->recordLength << "\n"
         << "page size: " << shape->pageSize << "\n"
-        << "file flags: " << shape->fileFlags << "\n"
+        << "file flags: " << shape->fileFlags
+        << (shape->Variable() ? " (variable-length records)" : "") << "\n"
         << "records: " << records << "\n"
         << "keys: " << shape->keys.size() << "\n";
     for (std::size_t k = 0; k < shape->keys.size(); ++k) {
@@ -314,6 +319,22 @@ int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     return kExitOk;
 }
 
+int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() != 3) {
+        throw UsageError{"import takes a genuine file and the file to build"};
+    }
+    const auto result = genuine::ImportGenuineTable(NativePath(EnginePath(args[1])),
+                                                    NativePath(EnginePath(args[2])));
+    if (result.status != status::kSuccess) {
+        err << "ks-table: cannot import " << args[1] << ": status " << StatusText(result.status)
+            << ": " << result.reason << "\n";
+        return kExitFailed;
+    }
+    out << "imported " << result.records << " records from " << args[1] << " into " << args[2]
+        << "\n";
+    return kExitOk;
+}
+
 }  // namespace
 
 std::string StatusText(std::int16_t result) {
@@ -404,6 +425,9 @@ int RunTableTool(const std::vector<std::string>& args, BtrCall& engine, std::ist
         }
         if (command == "check") {
             return Check(args, out, err);
+        }
+        if (command == "import") {
+            return Import(args, out, err);
         }
         throw UsageError{"unknown command: " + command};
     } catch (const UsageError& error) {

@@ -58,6 +58,14 @@ TEST(ElapsedFieldTest, ATickBehindTheMarkIsAShortGap) {
     EXPECT_EQ(mark, 5000U);
 }
 
+TEST(ElapsedFieldTest, TicksHalfTheCounterApartAreALongGap) {
+    // Found by the trace-line fuzz target: the signed difference overflowed.
+    std::uint64_t mark = 200;
+    const std::uint64_t tick = (std::uint64_t{1} << 63U) + 100;
+    EXPECT_EQ(ElapsedField(tick, mark), "xxxx:");
+    EXPECT_EQ(mark, tick);
+}
+
 TEST(TracePrefixTest, LineWithoutContext135MsAfterTheMark) {
     std::uint64_t mark = 1000;
     EXPECT_EQ(TracePrefix("09:05:07:042", -1, -1, -1, 1135, mark, false),
