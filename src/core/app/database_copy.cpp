@@ -1,7 +1,9 @@
 #include "core/app/database_copy.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "core/db/load_stations.h"
@@ -15,6 +17,8 @@
 #include "core/sys/file_ops.h"
 #include "core/sys/folder_ops.h"
 #include "core/sys/text_helpers.h"
+#include "engine/genuine/genuine_import.h"
+#include "engine/table_snapshot.h"
 #include "platform/cp1252.h"
 #include "platform/native_path.h"
 
@@ -33,6 +37,22 @@ constexpr std::array<int, 13> kStationSlots{
 
 bool IsListed(int slot, const auto& slots) {
     return std::find(slots.begin(), slots.end(), slot) != slots.end();
+}
+
+// What the server holds under a table's name: a table of ours that no process has open (one
+// self-contained file), one that a process on the server has open (its log beside it holds
+// commits the table does not have yet), or a file of the suite's own record manager.
+enum class ServerTable { Closed, Open, Genuine };
+
+ServerTable KindOf(const std::string& source) {
+    std::ifstream file(NativePath(source), std::ios::binary);
+    std::array<char, 2> head{};
+    if (file.read(head.data(), head.size()) && head[0] == 'F' && head[1] == 'C') {
+        return ServerTable::Genuine;
+    }
+    std::error_code error;
+    return std::filesystem::exists(NativePath(source + "-wal"), error) ? ServerTable::Open
+                                                                       : ServerTable::Closed;
 }
 
 bool FolderExists(const std::string& folder) {
@@ -193,6 +213,27 @@ void DatabaseCopy::CopySlot(int slot, const Folders& folders, char serverLetter,
 }
 
 bool DatabaseCopy::CopyTableFile(const std::string& source, const std::string& target) {
+    switch (KindOf(source)) {
+        case ServerTable::Genuine: {
+            const engine::genuine::ImportResult result =
+                engine::genuine::ImportGenuineTable(NativePath(source), NativePath(target));
+            if (result.status != 0) {
+                m_services.trace.TraceLog(
+                    -1, -1, -1, "Err: Not converted: " + Utf8ToCp1252(result.reason), true);
+            }
+            return result.status == 0;
+        }
+        case ServerTable::Open: {
+            const engine::SnapshotResult result = engine::CopyTableSnapshot(source, target);
+            if (!result.Copied()) {
+                m_services.trace.TraceLog(-1, -1, -1, "Err: No consistent copy: " + result.reason,
+                                          true);
+            }
+            return result.Copied();
+        }
+        case ServerTable::Closed:
+            break;
+    }
     return m_services.files.File_Copy(source, target);
 }
 

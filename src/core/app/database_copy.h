@@ -63,7 +63,9 @@ class DatabaseCopy {
     void CopySlot(int slot, const Folders& folders, char serverLetter, char otherLetter);
 
     // One table file of the server onto its copy in the intermediate folder; true when the
-    // copy is there. The one place a table file is copied.
+    // copy is there. The one place a table file is copied: a closed table byte for byte, a
+    // table the server has open as a consistent snapshot with its log, a genuine file of
+    // the suite's record manager converted into a table of ours (a refusal is traced).
     bool CopyTableFile(const std::string& source, const std::string& target);
 
     Services m_services;

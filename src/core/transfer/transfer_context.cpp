@@ -219,8 +219,12 @@ bool TransferContext::TablesOpen(std::initializer_list<std::int16_t> files, std:
         for (const std::int16_t station : {source, destination}) {
             const bool used = side == Side::Both || (side == Side::Source) == (station == source);
             if (used && !IsOpen(file, station)) {
-                Trace("Err: " + TableName(file, station) + " not open (Station: " +
-                      std::to_string(station) + ") |Skipped: " + std::string(phase));
+                // An incident: the load did not do all it should.
+                m_services.trace.TraceLog(-1, -1, -1,
+                                          "Err: " + TableName(file, station) +
+                                              " not open (Station: " + std::to_string(station) +
+                                              ") |Skipped: " + std::string(phase),
+                                          true);
                 return false;
             }
         }
