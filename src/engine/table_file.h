@@ -37,7 +37,7 @@ struct TableOpenOptions {
 
 // SQLite settings of every table file, also used by the benchmark's direct baseline.
 inline constexpr const char* kTableSynchronous = "FULL";
-inline constexpr int kTableCacheKib = 8192;
+inline constexpr int kTableCacheKib = 1024;
 
 enum class Seek {
     kFirst,
