@@ -88,10 +88,16 @@ void BtrieveLayer::BTRieve(std::int16_t base, std::int16_t operation, std::strin
             station = 1;
         }
         if (!IsBlank(caller)) {
-            m_db.AddHistory(
-                base, "File:" + TwoDigits(file) + " Station:" + std::to_string(station) +
-                          " OP:" + TwoDigits(operation) + " K:" + TwoDigits(keyNumber) + " [" +
-                          ClearChaine(key, &m_errors) + "]" + " [" + std::string(caller) + "]");
+            // Made on every call: one string, grown once.
+            std::string line;
+            line.reserve(48 + key.size() + caller.size());
+            line.append("File:").append(TwoDigits(file));
+            line.append(" Station:").append(std::to_string(station));
+            line.append(" OP:").append(TwoDigits(operation));
+            line.append(" K:").append(TwoDigits(keyNumber));
+            line.append(" [").append(ClearChaine(key, &m_errors)).append("]");
+            line.append(" [").append(caller).append("]");
+            m_db.AddHistory(base, std::move(line));
         }
         BTrieveTestCle(operation, key, keyNumber, file, caller);
         if (station > kStationCount) {

@@ -73,7 +73,7 @@ void DbState::AddHistory(int base, std::string line) {
 void DbState::MarkHistoryStatus(int base, std::int16_t status) {
     std::string& newest = History(base)[0];
     if (newest.rfind("S:", 0) != 0) {
-        newest = "S:" + N2S(status, 5, 0, "0") + " " + newest;
+        newest.insert(0, "S:" + N2S(status, 5, 0, "0") + " ");
     }
 }
 

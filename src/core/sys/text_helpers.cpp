@@ -423,7 +423,7 @@ std::string ClearChaine(std::string_view text, ErrorHandler* errors) {
             result = std::string(text);
             for (char& c : result) {
                 const auto code = static_cast<unsigned char>(c);
-                if (kKept.find(c) == std::string::npos && (code < 32 || code > kLastPrintable)) {
+                if ((code < 32 || code > kLastPrintable) && kKept.find(c) == std::string::npos) {
                     c = ' ';
                 }
             }
