@@ -87,13 +87,13 @@ std::string LastResultText(const LoadFacts& facts) {
         case kExitLoaded:
             return "réussi"_cp;
         case kExitFolderCheck:
-            return "échec : un dossier manque ou ne répond pas"_cp;
+            return "échec (dossier introuvable)"_cp;
         case kExitCancelled:
-            return "échec : transfert annulé (erreur de la base 8 ou 95)"_cp;
+            return "échec (transfert annulé, erreur 8 ou 95)"_cp;
         case kExitPostponed:
-            return "échec : reporté, sauvegarde de la programmation en cours"_cp;
+            return "reporté (sauvegarde en cours sur le serveur)"_cp;
         default:
-            return "échec : erreurs signalées dans le journal"_cp;
+            return "échec (erreurs, voir le journal)"_cp;
     }
 }
 

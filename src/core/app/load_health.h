@@ -48,7 +48,7 @@ Health Evaluate(const LoadFacts& facts, const DateTime& now);
 std::string LastSuccessText(const LoadFacts& facts);
 // "Programme chargé jusqu'au 14/12/2026 23:00", or the same line saying none or unknown.
 std::string ScheduleText(const LoadFacts& facts);
-// "réussi", "échec : ..." with the cause, "" when no attempt was recorded.
+// "réussi", "échec (...)" with the cause, "" when no attempt was recorded.
 std::string LastResultText(const LoadFacts& facts);
 
 // The lines --status prints and its exit status, for the settings file of `programFolder`.

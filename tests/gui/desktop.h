@@ -1,0 +1,52 @@
+// The desktop program as main() builds it, for the tests of its windows: the main window,
+// the core's composition on a program folder, the look, with the dialogs faked (answered
+// from a script) and the clock given by the test.
+#pragma once
+
+#include <QApplication>
+#include <QString>
+#include <string>
+
+#include "core/app/loader.h"
+#include "engine/record_engine.h"
+#include "gui/look.h"
+#include "gui/main_window.h"
+#include "gui/options_window.h"
+#include "gui/qt_ports.h"
+#include "support/fake_dialogs.h"
+
+namespace ks::test {
+
+// The one application object of the test program (offscreen: set by CTest). It is never
+// destroyed: a static one would be, at exit, after the platform objects its children need.
+inline QApplication& App() {
+    static int argc = 1;
+    static char name[] = "test_gui";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+// The text of a control of `window` found by its name.
+template <typename Widget>
+QString TextOf(const QWidget& window, const char* name) {
+    const auto* widget = window.findChild<Widget*>(QString::fromLatin1(name));
+    return widget != nullptr ? widget->text() : QStringLiteral("<no %1>").arg(name);
+}
+
+struct Desktop {
+    Desktop(const std::string& folder, Clock& clock)
+        : loader({engine, clock, pump, dialogs, window, folder, [] {}}) {
+        window.Attach(loader, dialogs, look);
+    }
+
+    QApplication& app = App();
+    FakeDialogs dialogs;
+    gui::QtEventPump pump;
+    gui::MainWindow window;
+    engine::RecordEngine engine;
+    Loader loader;
+    gui::Look look;
+};
+
+}  // namespace ks::test
