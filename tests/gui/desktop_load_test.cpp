@@ -1,6 +1,7 @@
 // The desktop program loading a generated station: "Lancer l'import" runs the load on the
-// window's thread while the window keeps answering and its bars move, and the window then
-// shows the last success and how far the local music schedule goes. The screenshots of the
+// window's thread while the window keeps answering and its bars move, the window then shows
+// the last success and how far the local music schedule goes, and a close answered Yes during
+// a load shuts down once the load has ended. The screenshots of the
 // README are taken here: the main window during the load and idle, the options window and
 // the about box (build/<preset>/screenshots/).
 #include <gtest/gtest.h>
@@ -93,7 +94,24 @@ TEST(DesktopLoadTest, LancerLimportLoadsTheStationWhileTheWindowAnswersAndItsBar
     QTest::qWait(50);
     Screenshot(*about, "about.png");
     about->findChild<QPushButton*>("cmdOK")->click();
-    window.Unload();
+
+    // Closed during a second load and answered Yes: the load ends, then the shutdown runs.
+    desktop.dialogs.answers = {MsgAnswer::Yes};
+    bool closed = false;
+    QObject::connect(transfer, &QProgressBar::valueChanged, [&] {
+        if (!closed) {
+            closed = true;
+            window.close();
+            EXPECT_FALSE(window.Unloaded()) << "not in the middle of the load";
+        }
+    });
+    window.findChild<QPushButton*>("CommandCharger")->click();
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(window.Unloaded());
+    const std::string log =
+        test::TempDir::Read(station.Path() / "Quenvi/Histo_KS3_Diffuseur_Secours" /
+                            (QDate::currentDate().toString("yyyyMMdd") + ".Log").toStdString());
+    EXPECT_LT(log.rfind("Load data: End transfert records"), log.rfind("Frm_Main:Form_Unload"));
 }
 
 }  // namespace
