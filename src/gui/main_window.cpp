@@ -307,10 +307,15 @@ void MainWindow::Mnu01Quitter_Click() {
 }
 
 void MainWindow::MnuAbout_Click() {
-    auto* about =
-        new AboutBox(m_loader->VersionApplication(), m_loader->Caption(), *m_dialogs, this);
-    m_look->LookFenetre(*about);
-    about->show();
+    // One about box: asked again, the open one comes to the front.
+    if (m_about.isNull()) {
+        m_about =
+            new AboutBox(m_loader->VersionApplication(), m_loader->Caption(), *m_dialogs, this);
+        m_look->LookFenetre(*m_about);
+    }
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
 }
 
 // --- LoadView ------------------------------------------------------------------------------

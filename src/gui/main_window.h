@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -30,6 +31,7 @@ class Loader;
 
 namespace ks::gui {
 
+class AboutBox;
 class Look;
 class OptionsWindow;
 
@@ -96,6 +98,7 @@ class MainWindow : public QMainWindow, public LoadView {
     Dialogs* m_dialogs = nullptr;
     Look* m_look = nullptr;
     std::unique_ptr<OptionsWindow> m_options;
+    QPointer<AboutBox> m_about;  // deletes itself when closed
     std::optional<InstanceLock> m_instance;
     WindowPlace m_place;
 

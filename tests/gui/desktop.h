@@ -17,15 +17,10 @@
 
 namespace ks::test {
 
-// The one application object of the test program (offscreen: set by CTest). It is never
-// destroyed: a static one would be, at exit, after the platform objects its children need.
-inline QApplication& App() {
-    static int argc = 1;
-    static char name[] = "test_gui";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+// The one application object of the test program (offscreen: set by CTest), made on first
+// use and deleted after the last test, while main() still runs: deleted at exit, after the
+// platform's objects, it would crash.
+QApplication& App();
 
 // The text of a control of `window` found by its name.
 template <typename Widget>
