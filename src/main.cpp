@@ -1,6 +1,7 @@
 // Parses the command line, picks the ports (Qt for the desktop program, console ports for a
 // headless load) and runs the loader's core with them.
 #include <QApplication>
+#include <QSessionManager>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -148,6 +149,10 @@ int RunDesktop(int argc, char* argv[], const std::string& folder) {
     ks::gui::TerminationWatcher termination;
     QObject::connect(&termination, &ks::gui::TerminationWatcher::TerminationRequested, &window,
                      [&window] { window.CloseByProgram(); });
+    // So does the end of the desktop session (the operator logs out, the machine shuts down).
+    QObject::connect(
+        &app, &QGuiApplication::commitDataRequest, &window,
+        [&window](QSessionManager& /*manager*/) { window.CloseByProgram(); }, Qt::DirectConnection);
 
     if (!window.Form_Load()) {
         return ks::kExitAnotherInstance;
