@@ -78,7 +78,7 @@ TEST(DesktopLoadTest, LancerLimportLoadsTheStationWhileTheWindowAnswersAndItsBar
     EXPECT_EQ(test::TextOf<QLabel>(window, "LabelProgramme"),
               "Programme chargé jusqu'au " +
                   QDate::currentDate().addDays(7).toString("dd/MM/yyyy") + " 23:00");
-    QTest::qWait(300);
+    QTest::qWait(600);  // a load tick shows the countdown
     Screenshot(window, "main_idle.png");
 
     window.findChild<QAction*>("Mnu01Options")->trigger();
