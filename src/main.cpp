@@ -1,19 +1,24 @@
 // Parses the command line, picks the ports (Qt for the desktop program, console ports for a
 // headless load) and runs the loader's core with them.
 #include <QApplication>
-#include <QTimer>
+#include <QSessionManager>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "core/app/load_health.h"
 #include "core/app/load_once.h"
 #include "core/app/loader.h"
 #include "core/app/time_stamp.h"
 #include "core/ports/console_ports.h"
-#include "core/settings/config_folders.h"
+#include "core/settings/program_folder.h"
+#include "core/sys/folder_ops.h"
+#include "core/sys/instance_lock.h"
 #include "engine/record_engine.h"
+#include "gui/look.h"
 #include "gui/main_window.h"
 #include "gui/qt_ports.h"
 #include "gui/termination_watcher.h"
@@ -24,19 +29,27 @@ namespace {
 constexpr std::string_view kUsage =
     "Usage: diffuseur-secours [--root DIR]\n"
     "       diffuseur-secours [--root DIR] --load-once [--at \"dd/MM/yyyy hh:mm:ss\"]\n"
+    "       diffuseur-secours [--root DIR] --status\n"
     "\n"
-    "  --root DIR   the program's folder (settings, log folder); by default the executable's\n"
+    "  --root DIR   the program's folder (settings, log folder); by default the executable's,\n"
+    "               or ~/.local/share/kestrel-diffuseur-secours/ when that one cannot be written\n"
     "  --load-once  without windows: one load of the active backup sets, then exit with\n"
     "               0 loaded, 1 a folder check stopped a set, 2 a set was cancelled on\n"
     "               database status 8 or 95, 3 errors were reported, 4 wrong command line,\n"
     "               5 stopped on a table file that was not open, 6 a set was postponed\n"
-    "               while the suite's scheduler saved its database\n"
+    "               while the suite's scheduler saved its database, 7 another instance of\n"
+    "               the program runs on this folder (nothing was done)\n"
     "  --at TIME    with --load-once: the clock starts at this local time\n"
+    "  --status     prints the last attempt, the last load that succeeded and how far the\n"
+    "               local music schedule goes, then exits with 0 when the last success is\n"
+    "               at most two load periods old, 1 when it is older, 2 when no load ever\n"
+    "               succeeded or the last attempt failed\n"
     "  --help       this text";
 
 struct CommandLine {
     std::optional<std::string> root;  // Windows-1252
     bool loadOnce = false;
+    bool status = false;
     std::optional<ks::DateTime> at;
     bool help = false;
 };
@@ -53,6 +66,8 @@ std::optional<CommandLine> Parse(int argc, char* argv[]) {
             line.help = true;
         } else if (arg == "--load-once") {
             line.loadOnce = true;
+        } else if (arg == "--status") {
+            line.status = true;
         } else if (arg == "--root" || arg == "--at") {
             if (i + 1 >= argc) {
                 return std::nullopt;
@@ -71,7 +86,8 @@ std::optional<CommandLine> Parse(int argc, char* argv[]) {
             unknown = true;
         }
     }
-    if ((line.loadOnce && unknown) || (atGiven && !line.loadOnce)) {
+    const bool headless = line.loadOnce || line.status;
+    if ((headless && unknown) || (atGiven && !line.loadOnce) || (line.loadOnce && line.status)) {
         return std::nullopt;
     }
     return line;
@@ -85,6 +101,16 @@ void EndProgram() {
 }
 
 int RunHeadless(const std::string& folder, const std::optional<ks::DateTime>& at) {
+    // Two loads never run on one folder at once: the desktop program holds the same lock.
+    const ks::InstanceLock instance(folder);
+    if (instance.Result() == ks::InstanceLock::Outcome::HeldElsewhere) {
+        ks::PrintError("Another instance of the program runs on " + folder +
+                       ": nothing was loaded.");
+        return ks::kExitAnotherInstance;
+    }
+    if (instance.Result() == ks::InstanceLock::Outcome::Unavailable) {
+        ks::PrintError("Instance lock not available: " + instance.Reason());
+    }
     ks::SystemClock clock(at);
     ks::QuietEventPump pump;
     ks::ConsoleDialogs dialogs;
@@ -95,9 +121,20 @@ int RunHeadless(const std::string& folder, const std::optional<ks::DateTime>& at
     return ks::LoadOnce(loader);
 }
 
+int RunStatus(const std::string& folder) {
+    std::vector<std::string> lines;
+    const ks::Health health = ks::StatusReport(folder, ks::SystemClock().Now(), lines);
+    for (const std::string& text : lines) {
+        ks::PrintLine(text);
+    }
+    return static_cast<int>(health);
+}
+
 int RunDesktop(int argc, char* argv[], const std::string& folder) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KS3 Diffuseur de secours"));
+    // The window finds its desktop entry, and so its icon, in the taskbar.
+    QGuiApplication::setDesktopFileName(QStringLiteral("kestrel-diffuseur-secours"));
 
     ks::gui::QtClock clock;
     ks::gui::QtEventPump pump;
@@ -106,25 +143,23 @@ int RunDesktop(int argc, char* argv[], const std::string& folder) {
     dialogs.SetParent(&window);
     ks::engine::RecordEngine engine;
     ks::Loader loader({engine, clock, pump, dialogs, window, folder, EndProgram});
-    window.setWindowTitle(ks::gui::FromCp(loader.Caption()));
-
-    loader.InitGeneral();
-    loader.SetFenetrePrincipaleChargee(true);
-
-    QTimer clockTick;
-    QObject::connect(&clockTick, &QTimer::timeout, &window, [&loader] { loader.Timer1_Timer(); });
-    clockTick.start(250);
-    QTimer loadTick;
-    QObject::connect(&loadTick, &QTimer::timeout, &window,
-                     [&loader] { loader.TimerDonnees_Timer(); });
-    loadTick.start(500);
+    ks::gui::Look look;
+    window.Attach(loader, dialogs, look);
+    // A stop asked by the system or the terminal shuts down as Quit does, without a question.
     ks::gui::TerminationWatcher termination;
-    QObject::connect(&termination, &ks::gui::TerminationWatcher::TerminationRequested, &app,
-                     &QApplication::quit);
+    QObject::connect(&termination, &ks::gui::TerminationWatcher::TerminationRequested, &window,
+                     [&window] { window.CloseByProgram(); });
+    // So does the end of the desktop session (the operator logs out, the machine shuts down).
+    QObject::connect(
+        &app, &QGuiApplication::commitDataRequest, &window,
+        [&window](QSessionManager& /*manager*/) { window.CloseByProgram(); }, Qt::DirectConnection);
+
+    if (!window.Form_Load()) {
+        return ks::kExitAnotherInstance;
+    }
     window.show();
     const int result = QApplication::exec();
-
-    loader.Form_Unload();
+    window.Unload();
     return result;
 }
 
@@ -140,7 +175,10 @@ int main(int argc, char* argv[]) {
         ks::PrintLine(kUsage);
         return EXIT_SUCCESS;
     }
-    const std::string folder = line->root ? *line->root : ks::ExecutableFolder();
+    const std::string folder = line->root ? ks::CheckRep(*line->root) : ks::DefaultProgramFolder();
+    if (line->status) {
+        return RunStatus(folder);
+    }
     if (line->loadOnce) {
         return RunHeadless(folder, line->at);
     }

@@ -1,23 +1,70 @@
-// The main window as far as the program goes today: the running clock and the fields of the
-// load display, drawn from what the core pushes through the LoadView port.
+// Frm_Main, the main window: the running clock, the last and next load with the countdown,
+// the last load that succeeded and how far the local music schedule goes, the copy and
+// transfer indicators, the button "Lancer l'import", the menus, and the three timers that
+// drive the program. It performs the start-up (one instance per program folder, the look,
+// the options window loaded hidden, its saved place) and the shutdown, after the quit
+// question when the operator closes it.
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <optional>
 
 #include "core/ports/load_view.h"
+#include "core/sys/instance_lock.h"
+#include "gui/window_place.h"
 
+class QAction;
 class QLabel;
+class QLineEdit;
+class QMenu;
 class QProgressBar;
+class QPushButton;
 class QTimer;
 
+namespace ks {
+class Dialogs;
+class Loader;
+}  // namespace ks
+
 namespace ks::gui {
+
+class AboutBox;
+class Look;
+class OptionsWindow;
+
+// The window's design caption, the title of the message that refuses a second instance.
+inline constexpr const char* kDesignCaption = "Kestrel: Player de secours";
 
 class MainWindow : public QMainWindow, public LoadView {
     Q_OBJECT
 
   public:
     explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
 
+    // The core this window drives, the dialogs it asks through and the program's look; given
+    // once the core is built, since the core needs this window as its load view first.
+    void Attach(Loader& loader, Dialogs& dialogs, Look& look);
+
+    // The start-up. False when it was refused (another instance holds the program's folder):
+    // the message has been shown and the shutdown has run; the caller ends.
+    bool Form_Load();
+
+    // Closes the window without the quit question (the Quit item once answered, a stop asked
+    // by the system); a load that is running ends first.
+    void CloseByProgram();
+
+    // The shutdown in its order, once; the event loop is then left.
+    void Unload();
+    bool Unloaded() const { return m_unloaded; }
+
+    OptionsWindow& Options() { return *m_options; }
+    FormWindow& Place() { return m_place; }
+
+    // --- LoadView ----------------------------------------------------------------------------
     void ShowLastLoad(const std::string& text) override;
     void ShowNextLoad(const std::string& text) override;
     void ShowCountdown(const std::string& text) override;
@@ -32,19 +79,54 @@ class MainWindow : public QMainWindow, public LoadView {
     void SetTransferProgress(int minimum, int maximum, int value) override;
     void SetTransferItemProgress(int minimum, int maximum, int value) override;
     void SetMenuEnabled(bool enabled) override;
+    void ShowLoadHealth(const std::string& lastSuccess, const std::string& schedule,
+                        const std::string& lastResult, bool alarm) override;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
 
   private:
+    void BuildMenus();
+    QWidget* BuildLoadPanel();
+    // Runs a call into the load cycle; a shutdown accepted meanwhile runs once it returns.
+    void InCycle(const std::function<void()>& call);
+    void Mnu01Options_Click();
+    void Mnu01Quitter_Click();
+    void MnuAbout_Click();
+
+    Loader* m_loader = nullptr;
+    Dialogs* m_dialogs = nullptr;
+    Look* m_look = nullptr;
+    std::unique_ptr<OptionsWindow> m_options;
+    QPointer<AboutBox> m_about;  // deletes itself when closed
+    std::optional<InstanceLock> m_instance;
+    WindowPlace m_place;
+
     QLabel* m_clock;
-    QLabel* m_last;
-    QLabel* m_next;
+    QLineEdit* m_last;
+    QLineEdit* m_next;
     QLabel* m_countdown;
+    QLineEdit* m_lastSuccess;
+    QLabel* m_lastSuccessCaption;
+    QLabel* m_lastResult;
+    QLabel* m_schedule;
+    QPushButton* m_charger;
     QLabel* m_copy;
     QProgressBar* m_copyBar;
     QLabel* m_transfer;
     QLabel* m_transferCaption;
     QProgressBar* m_transferBar;
     QProgressBar* m_transferItemBar;
-    QTimer* m_transferTimer;  // TimerTransfert: blinks the transfer caption
+    QMenu* m_fileMenu = nullptr;
+    QTimer* m_timer1;
+    QTimer* m_timerDonnees;
+    QTimer* m_timerTransfert;
+
+    bool m_loaded = false;          // the start-up went through
+    bool m_closeByProgram = false;  // the next close asks nothing
+    bool m_unloaded = false;
+    bool m_unloadPending = false;  // accepted during a load: runs when the load returns
+    int m_cycleDepth = 0;
 };
 
 }  // namespace ks::gui

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "gui/task_dialog.h"
 #include "platform/cp1252.h"
 
 namespace ks::gui {
@@ -51,6 +52,11 @@ void QtClock::Sleep(int milliseconds) {
 }
 
 void QtEventPump::DoEvents() {
+    if (m_sinceLast.isValid() && m_sinceLast.elapsed() < kMinGapMs) {
+        return;
+    }
+    // Started before the events run, so that a handler that pumps again is turned away.
+    m_sinceLast.start();
     QApplication::processEvents();
 }
 
@@ -103,42 +109,42 @@ MsgAnswer AnswerOf(int button) {
     }
 }
 
+// "Logs|*.log" as Qt writes it, each pattern also in upper case and capitalised, since Qt
+// matches names with regard to case on Linux and the daily logs end in ".Log".
+QString QtFilter(const std::string& filter) {
+    const QString text = FromCp(filter);
+    const qsizetype bar = text.indexOf(QLatin1Char('|'));
+    const QString name = bar < 0 ? text : text.left(bar);
+    QStringList patterns;
+    for (const QString& pattern : text.mid(bar + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const qsizetype dot = pattern.lastIndexOf(QLatin1Char('.'));
+        patterns << pattern.toLower() << pattern.toUpper();
+        if (dot >= 0 && dot + 1 < pattern.size()) {
+            patterns << pattern.left(dot + 1).toLower() + pattern.at(dot + 1).toUpper() +
+                            pattern.mid(dot + 2).toLower();
+        }
+    }
+    patterns.removeDuplicates();
+    return name + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+}
+
 }  // namespace
 
 MsgAnswer QtDialogs::MessageBox(MsgIcon icon, MsgButtons buttons, const std::string& title,
                                 const std::string& text) {
     QMessageBox box(IconOf(icon), FromCp(title), FromCp(text), ButtonsOf(buttons), m_parent);
+    // Brought to the foreground once shown, where the operator sees it.
+    QTimer::singleShot(0, &box, [&box] {
+        box.raise();
+        box.activateWindow();
+    });
     return AnswerOf(box.exec());
 }
 
 std::int32_t QtDialogs::TaskDialog(const TaskDialogRequest& request,
                                    const std::function<bool(std::int64_t)>& onTimer) {
-    QMessageBox box(m_parent);
-    box.setWindowTitle(FromCp(request.windowTitle));
-    box.setText(FromCp(request.mainInstruction));
-    if (!request.content.empty()) {
-        box.setInformativeText(FromCp(request.content));
-    }
-    if (!request.footer.empty()) {
-        box.setDetailedText(FromCp(request.footer));
-    }
-    box.setIcon(request.icon == 2 ? QMessageBox::Warning : QMessageBox::Information);
-    QPushButton* ok = box.addButton(QMessageBox::Ok);
-    box.setDefaultButton(ok);
-    if (request.width > 0) {
-        box.setMinimumWidth(request.width);
-    }
-    QElapsedTimer elapsed;
-    elapsed.start();
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, &box, [&] {
-        if (onTimer && onTimer(elapsed.elapsed())) {
-            ok->click();
-        }
-    });
-    timer.start(100);
-    box.exec();
-    return kTaskButtonOk;
+    gui::TaskDialog dialog(request, onTimer, m_parent);
+    return dialog.Run();
 }
 
 std::optional<std::string> QtDialogs::ChooseFolder(const std::string& title,
@@ -159,7 +165,7 @@ std::optional<std::string> QtDialogs::ChooseFile(const std::string& title,
                                                  const std::string& initialFolder,
                                                  const std::string& filter) {
     const QString chosen = QFileDialog::getOpenFileName(m_parent, FromCp(title),
-                                                        FromCp(initialFolder), FromCp(filter));
+                                                        FromCp(initialFolder), QtFilter(filter));
     if (chosen.isEmpty()) {
         return std::nullopt;
     }

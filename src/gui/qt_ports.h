@@ -20,9 +20,16 @@ class QtClock : public Clock {
     void Sleep(int milliseconds) override;
 };
 
+// Runs Qt's pending events at most once per kMinGapMs (measured on a monotonic clock): often
+// enough that the window redraws and answers at once during a load, seldom enough that the
+// load does not spend its time in the event loop (the transfer asks after every record).
 class QtEventPump : public EventPump {
   public:
+    static constexpr qint64 kMinGapMs = 20;
     void DoEvents() override;
+
+  private:
+    QElapsedTimer m_sinceLast;
 };
 
 class QtDialogs : public Dialogs {

@@ -1,5 +1,5 @@
-// Runs one of the programs the build made beside the tests and waits for it, its standard
-// output and error caught together in a file.
+// Runs one of the programs the build made beside the tests and waits for it (or starts it
+// and waits later), its standard output and error caught together in a file.
 #pragma once
 
 #include <fcntl.h>
@@ -18,6 +18,38 @@ struct ProgramOutcome {
     int exitCode = -1;  // -1: not started, or ended by a signal
     std::string output;
 };
+
+// Starts `program` without waiting for it, its output caught in `outputFile`; its process
+// id, or -1 when it could not be started.
+inline pid_t StartProgram(const std::string& program, std::vector<std::string> args,
+                          const std::string& outputFile) {
+    args.insert(args.begin(), program);
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t child = -1;
+    if (posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+        child = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return child;
+}
+
+// The exit status of a started program once it ends; -1 when a signal ended it.
+inline int WaitProgram(pid_t child) {
+    int status = 0;
+    if (child <= 0 || waitpid(child, &status, 0) != child) {
+        return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 // `environment`, when given, is the child's whole environment ("NAME=value" entries);
 // otherwise it inherits this process's.

@@ -41,6 +41,7 @@ void LoadCycle::DataGestion(std::int16_t hourOffset, bool forced) {
     }
     // Both sets in the same call; the due test is not made again between them.
     m_lastLoad = {};
+    ++m_dueLoads;
     for (std::int16_t set = 1; set <= 2; ++set) {
         LoadSet(set, hourOffset);
     }

@@ -65,6 +65,9 @@ class LoadCycle {
 
     // Sets 1 and 2 as the last due load left them.
     const std::array<SetOutcome, 2>& LastLoad() const { return m_lastLoad; }
+    // How many due loads have started (postponed ones included): a caller tells from it
+    // whether its call ran a load.
+    std::uint64_t DueLoads() const { return m_dueLoads; }
 
   private:
     void LoadSet(std::int16_t set, std::int16_t hourOffset);
@@ -74,6 +77,7 @@ class LoadCycle {
 
     Services m_services;
     std::array<SetOutcome, 2> m_lastLoad{};
+    std::uint64_t m_dueLoads = 0;
 };
 
 }  // namespace ks

@@ -36,6 +36,10 @@ class LoadFields final : public LoadView {
         m_window.SetTransferItemProgress(minimum, maximum, value);
     }
     void SetMenuEnabled(bool enabled) override { m_window.SetMenuEnabled(enabled); }
+    void ShowLoadHealth(const std::string& lastSuccess, const std::string& schedule,
+                        const std::string& lastResult, bool alarm) override {
+        m_window.ShowLoadHealth(lastSuccess, schedule, lastResult, alarm);
+    }
 
   private:
     LoadView& m_window;

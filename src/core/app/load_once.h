@@ -22,6 +22,8 @@ inline constexpr int kExitUsage = 4;
 // A database call met a table file that was not open: the program stopped at once.
 inline constexpr int kExitStopped = 5;
 inline constexpr int kExitPostponed = 6;
+// Another instance of the program holds the program's folder: nothing was done.
+inline constexpr int kExitAnotherInstance = 7;
 
 // The status of a load that left `sets` and traced `incidents` incident lines.
 int LoadExitStatus(const std::array<SetOutcome, 2>& sets, std::size_t incidents);

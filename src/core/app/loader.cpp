@@ -1,14 +1,17 @@
 #include "core/app/loader.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 
+#include "core/app/schedule_horizon.h"
 #include "core/app/time_stamp.h"
 #include "core/ports/clock.h"
 #include "core/ports/dialogs.h"
 #include "core/ports/event_pump.h"
 #include "core/ports/load_view.h"
 #include "core/settings/form_window.h"
+#include "core/sys/folder_ops.h"
 
 namespace ks {
 namespace {
@@ -17,7 +20,10 @@ constexpr std::string_view kInitGeneral = "Frm_Main:InitGeneral";
 constexpr std::string_view kFormUnload = "Frm_Main:Form_Unload";
 constexpr std::string_view kTimer = "Frm_Main:Timer1_Timer";
 constexpr std::string_view kQuitter = "Frm_Main:Mnu01Quitter_Click";
+constexpr std::string_view kDataGestion = "Frm_Main:DataGestion";
 constexpr std::int16_t kHourOffset = 1;
+// The music schedule table, FDAT035.
+constexpr int kMusicScheduleFile = 35;
 
 constexpr const char* kThemeKey = "Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager";
 
@@ -77,7 +83,11 @@ Loader::Loader(LoaderPorts ports)
                m_errors, m_ports.clock,
                [this](std::int16_t set, const std::int16_t& hourOffset, bool& err95, bool& err8) {
                    m_transfer.DataTransfert(set, hourOffset, err95, err8);
-               }}) {
+                   ReadScheduleHorizon();
+               }}),
+      m_look(m_errors, m_registry),
+      m_logViewer(m_trace, m_files, m_ports.dialogs, m_errors, m_ports.clock),
+      m_health({m_ini, m_config, m_settings, m_fields, m_errors}) {
     m_errors.SetTrace(&m_trace);
     m_files.SetTickSource([this] { return m_trace.TimingTickCount(); });
     m_trace.SetFileDeleter([this](const std::string& file, std::string_view caller) {
@@ -109,6 +119,7 @@ Loader::Loader(LoaderPorts ports)
     m_layer.SetCaption(m_caption);
     m_transfer.SetCaption(m_caption);
     m_copy.SetCaption(m_caption);
+    m_logViewer.SetCaption(m_caption);
     m_layer.SetFatalHook([this] { EndOnFatal(); });
     m_settings.SetOnFrequencyChanged(
         [this] { m_scheduling.DetermineTimingProchainChargementDonnees(); });
@@ -119,25 +130,57 @@ void Loader::InitGeneral(FormWindow* optionsWindow) {
     m_errors.Guard(kInitGeneral, [&] { m_settings.Form_Load(optionsWindow); });
     m_errors.Guard(kInitGeneral, [&] { m_ports.pump.DoEvents(); });
     m_errors.Guard(kInitGeneral, [&] { m_scheduling.DetermineTimingProchainChargementDonnees(); });
+    m_errors.Guard(kInitGeneral, [&] { m_health.Load(m_ports.clock.Now()); });
 }
 
 void Loader::Timer1_Timer() {
     if (m_traceState.ApplicationEnFermeture) {
         return;
     }
-    m_errors.Guard(kTimer,
-                   [&] { m_ports.view.ShowClock(TimeStamp(m_ports.clock.Now(), &m_errors)); });
+    m_errors.Guard(kTimer, [&] {
+        const DateTime now = m_ports.clock.Now();
+        m_ports.view.ShowClock(TimeStamp(now, &m_errors));
+        if (m_state.FenetrePrincipaleChargee) {
+            m_health.Tick(now);
+        }
+    });
 }
 
 void Loader::TimerDonnees_Timer() {
     if (m_traceState.ApplicationEnFermeture || !m_state.FenetrePrincipaleChargee) {
         return;
     }
-    m_cycle.DataGestion(kHourOffset, false);
+    RunCycle(false);
 }
 
 void Loader::CommandCharger_Click() {
-    m_cycle.DataGestion(kHourOffset, true);
+    RunCycle(true);
+}
+
+void Loader::RunCycle(bool forced) {
+    const std::uint64_t loads = m_cycle.DueLoads();
+    const std::size_t incidents = m_trace.Incidents();
+    m_cycle.DataGestion(kHourOffset, forced);
+    if (m_cycle.DueLoads() == loads) {
+        return;  // no load was due, or one is running and this call came from within it
+    }
+    m_health.Record(m_cycle.LastLoad(), m_trace.Incidents() - incidents,
+                    m_fields.TexteTimingData(0), m_scheduleHorizon, m_ports.clock.Now());
+    m_scheduleHorizon.reset();
+}
+
+void Loader::ReadScheduleHorizon() {
+    m_errors.Guard(kDataGestion, [&] {
+        if (m_stations.NoStation2 < 1 || m_stations.NoStation2 > kStationLines) {
+            return;
+        }
+        const std::optional<std::string> hour = LastScheduledHour(
+            m_ports.engine, CheckRep(m_stations.DossierStation2) +
+                                m_db.NomFichierBTR(kMusicScheduleFile, m_stations.NoStation2 - 1));
+        if (hour) {
+            m_scheduleHorizon = m_scheduleHorizon ? std::min(*m_scheduleHorizon, *hour) : *hour;
+        }
+    });
 }
 
 void Loader::TimerTransfert_Timer() {

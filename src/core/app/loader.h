@@ -7,11 +7,13 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "core/app/database_copy.h"
 #include "core/app/load_cycle.h"
 #include "core/app/load_fields.h"
+#include "core/app/load_health.h"
 #include "core/app/load_scheduling.h"
 #include "core/app/main_window_state.h"
 #include "core/db/btrieve_layer.h"
@@ -21,12 +23,14 @@
 #include "core/db/message_sink.h"
 #include "core/db/pervasive_files.h"
 #include "core/log/error_handler.h"
+#include "core/log/log_viewer.h"
 #include "core/log/trace_log.h"
 #include "core/log/trace_state.h"
 #include "core/settings/backup_settings.h"
 #include "core/settings/config_files.h"
 #include "core/settings/config_folders.h"
 #include "core/settings/ini_access.h"
+#include "core/settings/look_style.h"
 #include "core/settings/window_positions.h"
 #include "core/sys/dialog_msg.h"
 #include "core/sys/file_ops.h"
@@ -91,8 +95,18 @@ class Loader {
     void Form_Unload(FormWindow* mainWindow = nullptr, FormWindow* optionsWindow = nullptr);
     bool ApplicationEnFermeture() const { return m_traceState.ApplicationEnFermeture; }
 
+    // --- the menu ------------------------------------------------------------------------
+
+    // "Lecture des Logs...": the log viewer on the log folder.
+    void LectureLog() { m_logViewer.LectureLog(m_folders.DossierLog, ""); }
+
     // --- for the windows and the headless run ---------------------------------------------
 
+    // The look's style number recorded for the suite (15 when none is, and then recorded).
+    std::int32_t StyleEnregistre() { return m_look.StyleEnregistre(); }
+    std::string VersionApplication() { return m_system.VersionApplication(); }
+    WindowPositions& Positions() { return m_positions; }
+    const LoadFacts& Health() const { return m_health.Facts(); }
     BackupSettings& Settings() { return m_settings; }
     DailyTraceLog& Trace() { return m_trace; }
     const ConfigFolders& Folders() const { return m_folders; }
@@ -101,6 +115,10 @@ class Loader {
 
   private:
     void EndOnFatal();
+    // The load cycle, then what the load left recorded when the call ran one.
+    void RunCycle(bool forced);
+    // After a set's transfer: the last hour of music schedule its local station holds.
+    void ReadScheduleHorizon();
 
     LoaderPorts m_ports;
     std::string m_caption;
@@ -130,6 +148,11 @@ class Loader {
     LoadScheduling m_scheduling;
     DatabaseCopy m_copy;
     LoadCycle m_cycle;
+    LookStyle m_look;
+    LogViewer m_logViewer;
+    LoadHealth m_health;
+    // The earliest last hour the local stations of the running load hold, once read.
+    std::optional<std::string> m_scheduleHorizon;
 };
 
 }  // namespace ks

@@ -44,7 +44,9 @@ class Dialogs {
     virtual std::optional<std::string> ChooseFolder(const std::string& title,
                                                     const std::string& initialFolder) = 0;
 
-    // A file chooser in `initialFolder` limited by `filter` (for example "*.Log").
+    // A file chooser in `initialFolder` limited by `filter` ("Logs|*.log": a name, "|" and
+    // the patterns, matched without regard to case). When `initialFolder` names a file, that
+    // file is proposed in its folder.
     virtual std::optional<std::string> ChooseFile(const std::string& title,
                                                   const std::string& initialFolder,
                                                   const std::string& filter) = 0;

@@ -29,6 +29,13 @@ class LoadView {
     virtual void SetTransferItemProgress(int minimum, int maximum, int value) = 0;
 
     virtual void SetMenuEnabled(bool enabled) = 0;  // Mnu01Main
+
+    // Besides the classic display: the last load that succeeded, how far the local music
+    // schedule goes and, when it failed, how the last attempt ended ("" otherwise); `alarm`
+    // when the last success is older than two periods or the last attempt failed. A view that
+    // does not show them keeps this.
+    virtual void ShowLoadHealth(const std::string& /*lastSuccess*/, const std::string& /*schedule*/,
+                                const std::string& /*lastResult*/, bool /*alarm*/) {}
 };
 
 }  // namespace ks

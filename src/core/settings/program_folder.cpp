@@ -1,0 +1,60 @@
+#include "core/settings/program_folder.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "core/settings/config_folders.h"
+#include "core/sys/folder_ops.h"
+#include "platform/native_path.h"
+
+namespace ks {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Variable(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+
+}  // namespace
+
+std::string UserProgramFolder() {
+    fs::path base;
+    if (const std::string data = Variable("XDG_DATA_HOME"); !data.empty()) {
+        base = data;
+    } else if (const std::string home = Variable("HOME"); !home.empty()) {
+        base = fs::path(home) / ".local/share";
+    } else {
+        return {};
+    }
+    const auto folder = FromNativePath(base / std::string(kUserFolderName));
+    return folder ? CheckRep(*folder) : std::string();
+}
+
+std::string DefaultProgramFolder() {
+    const std::string executable = ExecutableFolder();
+    if (!executable.empty() && access(NativePath(executable).c_str(), W_OK) == 0) {
+        return executable;
+    }
+    const std::string user = UserProgramFolder();
+    if (user.empty()) {
+        return executable;
+    }
+    std::error_code error;
+    const fs::path target = NativePath(user);
+    if (!fs::exists(target / "Settings", error)) {
+        fs::create_directories(target, error);
+        // What the installation provides is a starting point; the operator's copy is theirs.
+        const fs::path installed = NativePath(executable) / "Settings";
+        if (!executable.empty() && fs::is_directory(installed, error)) {
+            fs::copy(installed, target / "Settings", fs::copy_options::recursive, error);
+        }
+    }
+    return user;
+}
+
+}  // namespace ks

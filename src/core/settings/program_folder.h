@@ -1,0 +1,26 @@
+// Which folder is the program's folder (DossierConfig) when no --root is given. A program
+// built and run in place, or unpacked into a folder its operator owns, keeps everything
+// beside its executable. An installed program (/opt/kestrel-diffuseur-secours/, owned by
+// root) cannot write there, so each operator gets a folder of their own under the user's
+// data folder, started from a copy of the installed Settings folder.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace ks {
+
+// The name of the operator's program folder under the user's data folder.
+inline constexpr std::string_view kUserFolderName = "kestrel-diffuseur-secours";
+
+// $XDG_DATA_HOME/kestrel-diffuseur-secours/, or ~/.local/share/kestrel-diffuseur-secours/;
+// "" when neither variable is set (or a name cannot be held in Windows-1252).
+std::string UserProgramFolder();
+
+// The executable's folder when this process may write into it, else UserProgramFolder(),
+// created on first use with a copy of the executable's Settings folder (the installed
+// defaults: the suite's configuration file, the registry store). Windows-1252, ending with
+// "/"; "" when no folder can be found.
+std::string DefaultProgramFolder();
+
+}  // namespace ks
