@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,7 @@
 #include "core/app/loader.h"
 #include "core/app/time_stamp.h"
 #include "core/ports/console_ports.h"
+#include "core/ports/kill_switch.h"
 #include "core/settings/config_folders.h"
 #include "engine/record_engine.h"
 #include "gui/main_window.h"
@@ -86,13 +88,24 @@ void EndProgram() {
 
 int RunHeadless(const std::string& folder, const std::optional<ks::DateTime>& at) {
     ks::SystemClock clock(at);
-    ks::QuietEventPump pump;
+    ks::QuietEventPump quietPump;
     ks::ConsoleDialogs dialogs;
-    ks::QuietLoadView view;
-    ks::engine::RecordEngine engine;
+    ks::QuietLoadView quietView;
+    ks::engine::RecordEngine recordEngine;
+    // The crash tests name a step of the load to be killed at; otherwise the ports are plain.
+    const std::unique_ptr<ks::KillSwitch> killSwitch =
+        ks::KillSwitch::FromEnvironment(recordEngine);
+    ks::engine::BtrCall& engine =
+        killSwitch ? *killSwitch : static_cast<ks::engine::BtrCall&>(recordEngine);
+    ks::EventPump& pump = killSwitch ? *killSwitch : static_cast<ks::EventPump&>(quietPump);
+    ks::LoadView& view = killSwitch ? *killSwitch : static_cast<ks::LoadView&>(quietView);
     ks::Loader loader({engine, clock, pump, dialogs, view, folder, EndProgram});
     dialogs.SetTrace(&loader.Trace());
-    return ks::LoadOnce(loader);
+    const int status = ks::LoadOnce(loader);
+    if (killSwitch) {
+        ks::PrintError("Load steps: " + killSwitch->PhaseSteps());
+    }
+    return status;
 }
 
 int RunDesktop(int argc, char* argv[], const std::string& folder) {
