@@ -112,6 +112,8 @@ std::int16_t OpenStatus(const SqliteError& error) {
         case SQLITE_IOERR:
         case SQLITE_NOMEM:
             return status::kIoError;
+        case SQLITE_FULL:
+            return status::kDiskFull;
         case SQLITE_READONLY:
         case SQLITE_PERM:
             return status::kAccessDenied;
