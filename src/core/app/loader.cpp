@@ -19,7 +19,7 @@ constexpr std::string_view kTimer = "Frm_Main:Timer1_Timer";
 constexpr std::string_view kQuitter = "Frm_Main:Mnu01Quitter_Click";
 constexpr std::int16_t kHourOffset = 1;
 
-constexpr const char* kThemeKey = "Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager";
+constexpr const char* kThemeKey = R"(Software\Microsoft\Windows\CurrentVersion\ThemeManager)";
 
 }  // namespace
 
