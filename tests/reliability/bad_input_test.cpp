@@ -205,6 +205,8 @@ std::vector<BadInput> Cases() {
                  unopened, kSongTables},
         BadInput{"ServerTableOfRandomBytes", Replace(kServerSongs, random), PutBack(kServerSongs),
                  3, unopened, kSongTables},
+        BadInput{"ServerTableOfAnotherRecordLength", Replace(kServerSongs, artists),
+                 PutBack(kServerSongs), 3, "Err: Record length 300 instead of 900: ", kSongTables},
         BadInput{"ServerFolderInPlaceOfTable", Replace(kServerSongs, folder), PutBack(kServerSongs),
                  3, uncopied, kSongTables},
         BadInput{"ServerTableUnreadable", Replace(kServerSongs, rootOnly), PutBack(kServerSongs), 3,
