@@ -3,8 +3,9 @@
 // crashes or spins, every transfer reaches its closing steps and leaves no table file open,
 // every fault the load must report is in the trace, status 95 skips the later phases and
 // status 8 the advertising songs. The lock statuses make the call layer wait and try again on
-// a fake clock, so their waits cost nothing. Between the faulted loads, a load without faults
-// gives the local station exactly the state of a load never faulted.
+// a fake clock, so their waits cost nothing. A disk that fills up mid-load is injected in the
+// engine's file layer. Between the faulted loads, a load without faults gives the local
+// station exactly the state of a load never faulted.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -44,7 +45,7 @@ constexpr std::int16_t kConflict = 80;
 constexpr DateTime kLoadTime{2026, 12, 14, 18, 0, 0, 0};
 constexpr const char* kLoadDay = "20261214";  // its trace log
 // Past this many engine calls a load is taken to spin: every later call answers 95, which
-// ends it, and the test fails. A load of the small station makes about 30,000.
+// ends it, and the test fails. A load here makes about 5,000.
 constexpr long kSpinningCalls = 1'000'000;
 
 // Statuses that are not always reported: the lock and conflict statuses the call layer waits
