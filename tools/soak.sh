@@ -4,7 +4,8 @@
 #   bash tools/soak.sh [MINUTES]        # 20 by default
 # Each round runs the killed loads (on the medium station), the faulted loads, the bad input,
 # the live server and each fuzz target for a minute. A test program or a fuzz target that ends
-# on a signal counts as a crash, one that runs past its bound as a hang. Not part of CI.
+# on a signal counts as a crash, one that runs past its bound as a hang; the output of a
+# failure and the inputs a fuzz target crashed on are kept in build/soak/. Not part of CI.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 minutes="${1:-20}"
@@ -18,6 +19,9 @@ cmake --build --preset fuzz --target fuzz_ini_file fuzz_engine_call fuzz_trace_l
 
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
+trap 'exit 130' INT TERM
+kept=build/soak
+mkdir -p "$kept"
 mkdir -p "$scratch/corpus" "$scratch/artifacts"
 cp -r tests/fuzz/corpus/. "$scratch/corpus"/
 cp tests/engine/data/genuine/*.DAT "$scratch/corpus/genuine"/
@@ -49,8 +53,8 @@ run_test() {
   fi
   if [ "$status" -ne 0 ]; then
     failures=$((failures + 1))
-    cp "$log" "soak-failure-$rounds-${filter%%.*}.log"
-    echo "round $rounds: $filter failed (status $status), see soak-failure-$rounds-${filter%%.*}.log"
+    cp "$log" "$kept/failure-$rounds-${filter%%.*}.log"
+    echo "round $rounds: $filter failed (status $status), see $kept/failure-$rounds-${filter%%.*}.log"
   fi
 }
 
@@ -65,9 +69,9 @@ run_fuzz() {
     hangs=$((hangs + 1))
   elif [ "$status" -ne 0 ]; then
     crashes=$((crashes + 1))
-    cp "$scratch/fuzz.log" "soak-fuzz-$target-$rounds.log"
-    cp "$scratch"/artifacts/* . 2>/dev/null
-    echo "round $rounds: fuzz_$target found a crash, see soak-fuzz-$target-$rounds.log"
+    cp "$scratch/fuzz.log" "$kept/fuzz-$target-$rounds.log"
+    cp "$scratch"/artifacts/* "$kept"/ 2>/dev/null
+    echo "round $rounds: fuzz_$target found a crash, see $kept/fuzz-$target-$rounds.log"
   fi
 }
 
