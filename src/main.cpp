@@ -4,6 +4,7 @@
 #include <QSessionManager>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@
 #include "core/app/loader.h"
 #include "core/app/time_stamp.h"
 #include "core/ports/console_ports.h"
+#include "core/ports/kill_switch.h"
 #include "core/settings/program_folder.h"
 #include "core/sys/folder_ops.h"
 #include "core/sys/instance_lock.h"
@@ -112,13 +114,24 @@ int RunHeadless(const std::string& folder, const std::optional<ks::DateTime>& at
         ks::PrintError("Instance lock not available: " + instance.Reason());
     }
     ks::SystemClock clock(at);
-    ks::QuietEventPump pump;
+    ks::QuietEventPump quietPump;
     ks::ConsoleDialogs dialogs;
-    ks::QuietLoadView view;
-    ks::engine::RecordEngine engine;
+    ks::QuietLoadView quietView;
+    ks::engine::RecordEngine recordEngine;
+    // The crash tests name a step of the load to be killed at; otherwise the ports are plain.
+    const std::unique_ptr<ks::KillSwitch> killSwitch =
+        ks::KillSwitch::FromEnvironment(recordEngine);
+    ks::engine::BtrCall& engine =
+        killSwitch ? *killSwitch : static_cast<ks::engine::BtrCall&>(recordEngine);
+    ks::EventPump& pump = killSwitch ? *killSwitch : static_cast<ks::EventPump&>(quietPump);
+    ks::LoadView& view = killSwitch ? *killSwitch : static_cast<ks::LoadView&>(quietView);
     ks::Loader loader({engine, clock, pump, dialogs, view, folder, EndProgram});
     dialogs.SetTrace(&loader.Trace());
-    return ks::LoadOnce(loader);
+    const int status = ks::LoadOnce(loader);
+    if (killSwitch) {
+        ks::PrintError("Load steps: " + killSwitch->PhaseSteps());
+    }
+    return status;
 }
 
 int RunStatus(const std::string& folder) {

@@ -9,4 +9,4 @@ $SUDO apt-get update
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends \
   build-essential cmake ninja-build pkg-config \
   qt6-base-dev libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev \
-  clang libclang-rt-14-dev util-linux xdg-utils
+  clang libclang-rt-14-dev clang-tidy-14 valgrind util-linux xdg-utils

@@ -62,7 +62,7 @@ void EncodeCursor(const Cursor& cursor, std::uint8_t* block) {
     } else {
         const std::size_t keyLength = std::min(cursor.key.size(), kBlockKeyCapacity);
         block[14] = static_cast<std::uint8_t>(keyLength);
-        std::memcpy(block + kKeyOffset, cursor.key.data(), keyLength);
+        std::copy_n(cursor.key.data(), keyLength, block + kKeyOffset);
     }
     Put(block + kChecksumOffset, Checksum(block), 4);
 }

@@ -1,8 +1,25 @@
 #include "engine/sqlite_handle.h"
 
+#include <cerrno>
 #include <utility>
 
 namespace ks::engine {
+namespace {
+
+// SQLite answers SQLITE_FULL only when its own pages do not fit; a write, a truncate or the
+// growth of the log's index that the disk refuses for lack of room comes back as an I/O error
+// whose system error says so. The operator must read "disk full", not "restore this file".
+int WithDiskFull(int code, sqlite3* db) {
+    if ((code & 0xFF) == SQLITE_IOERR && db != nullptr) {
+        const int cause = sqlite3_system_errno(db);
+        if (cause == ENOSPC || cause == EDQUOT) {
+            return SQLITE_FULL;
+        }
+    }
+    return code;
+}
+
+}  // namespace
 
 SqliteError::SqliteError(int code, const std::string& message)
     : std::runtime_error(message), m_code(code & 0xFF) {}
@@ -16,7 +33,7 @@ void CheckSqlite(int code, sqlite3* db) {
         message += ": ";
         message += sqlite3_errmsg(db);
     }
-    throw SqliteError(code, message);
+    throw SqliteError(WithDiskFull(code, db), message);
 }
 
 SqliteStatement::SqliteStatement(sqlite3* db, std::string_view sql) : m_db(db) {
@@ -113,9 +130,10 @@ SqliteDb::SqliteDb(const std::filesystem::path& path, int flags, const std::stri
                                      vfs.empty() ? nullptr : vfs.c_str());
     if (code != SQLITE_OK) {
         const std::string message = m_db != nullptr ? sqlite3_errmsg(m_db) : sqlite3_errstr(code);
+        const int cause = WithDiskFull(code, m_db);
         sqlite3_close(m_db);
         m_db = nullptr;
-        throw SqliteError(code, message);
+        throw SqliteError(cause, message);
     }
     sqlite3_extended_result_codes(m_db, 1);
 }

@@ -1,6 +1,7 @@
 #include "engine/table_file.h"
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 #include <system_error>
 
@@ -60,8 +61,7 @@ constexpr std::size_t kHeaderSize = 100;
 bool TableHeader(const unsigned char* header, std::int64_t fileSize) {
     static constexpr char kMagic[] = "SQLite format 3";  // with its ending 0: 16 bytes
     return fileSize >= static_cast<std::int64_t>(kHeaderSize) &&
-           std::string_view(reinterpret_cast<const char*>(header), 16) ==
-               std::string_view(kMagic, 16) &&
+           std::memcmp(header, kMagic, sizeof kMagic) == 0 &&
            static_cast<std::int32_t>(BigEndian(header + 68, 4)) == kTableApplicationId;
 }
 
@@ -112,6 +112,8 @@ std::int16_t OpenStatus(const SqliteError& error) {
         case SQLITE_IOERR:
         case SQLITE_NOMEM:
             return status::kIoError;
+        case SQLITE_FULL:
+            return status::kDiskFull;
         case SQLITE_READONLY:
         case SQLITE_PERM:
             return status::kAccessDenied;

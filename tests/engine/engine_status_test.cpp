@@ -304,6 +304,20 @@ TEST_F(EngineStatus, AFullDiskAnswersEighteenAndAFailingDiskTwo) {
     EXPECT_EQ(writer.Get(op::kGetEqual, Padded("A"), 0), 0);
 }
 
+// An open writes the table's session mark: on a full disk it answers 18 like any write, not
+// "not a table file" with its hint to restore a file that is whole.
+TEST_F(EngineStatus, AnOpenOnAFullDiskAnswersEighteen) {
+    FaultyVfs faulty("ks-faulty-open");
+    EngineOptions options = FastOptions();
+    options.vfs = faulty.Name();
+    RecordEngine failing(options);
+    TableClient opener(failing);
+    faulty.FailWritesWith(SQLITE_FULL);
+    EXPECT_EQ(opener.Open(path), status::kDiskFull);
+    faulty.FailWritesWith(SQLITE_OK);
+    EXPECT_EQ(opener.Open(path), status::kSuccess);
+}
+
 TEST_F(EngineStatus, AnEndOfTransactionOnAFullDiskAnswersEighteenAndKeepsNothing) {
     FaultyVfs faulty("ks-faulty-commit");
     EngineOptions options = FastOptions();

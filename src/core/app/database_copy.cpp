@@ -6,6 +6,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "core/db/key_buffer.h"
 #include "core/db/load_stations.h"
 #include "core/log/error_handler.h"
 #include "core/log/trace_sink.h"
@@ -17,6 +18,8 @@
 #include "core/sys/file_ops.h"
 #include "core/sys/folder_ops.h"
 #include "core/sys/text_helpers.h"
+#include "engine/btr_call.h"
+#include "engine/btr_codes.h"
 #include "engine/genuine/genuine_import.h"
 #include "engine/table_snapshot.h"
 #include "platform/cp1252.h"
@@ -55,12 +58,40 @@ ServerTable KindOf(const std::string& source) {
                                                                        : ServerTable::Closed;
 }
 
+// The record length a table's statistics start with, or 0 when the table could not be
+// opened or asked (its open in the transfer then reports why).
+std::uint32_t RecordLength(engine::BtrCall& engine, const std::string& table) {
+    std::array<std::uint8_t, engine::kPositionBlockSize> block{};
+    block.fill(' ');
+    KeyBuffer key(table);
+    std::array<std::uint8_t, 4096> statistics{};
+    std::uint32_t length = 0;
+    if (engine.Call(engine::op::kOpen, block.data(), statistics.data(), length, key.Data(),
+                    static_cast<std::uint8_t>(engine::kKeyBufferSize),
+                    engine::open_mode::kReadOnly) != engine::status::kSuccess) {
+        return 0;
+    }
+    length = static_cast<std::uint32_t>(statistics.size());
+    const bool asked = engine.Call(engine::op::kStat, block.data(), statistics.data(), length,
+                                   key.Data(), static_cast<std::uint8_t>(engine::kKeyBufferSize),
+                                   0) == engine::status::kSuccess &&
+                       length >= 2;
+    std::uint32_t none = 0;
+    engine.Call(engine::op::kClose, block.data(), nullptr, none, key.Data(),
+                static_cast<std::uint8_t>(engine::kKeyBufferSize), 0);
+    return asked ? static_cast<std::uint32_t>(statistics[0] | (statistics[1] << 8U)) : 0;
+}
+
 bool FolderExists(const std::string& folder) {
     std::error_code error;
     return std::filesystem::is_directory(NativePath(folder), error);
 }
 
 }  // namespace
+
+DatabaseCopy::DatabaseCopy(Services services) : m_services(services) {
+    InitGeneralData(m_catalogue);
+}
 
 void DatabaseCopy::DataRecopie(std::int16_t set, std::int16_t& status) {
     ErrorHandler& errors = m_services.errors;
@@ -204,12 +235,29 @@ void DatabaseCopy::CopySlot(int slot, const Folders& folders, char serverLetter,
                 trace.Trace("Err: Unable to delete Temporary File: " + target);
             }
         }
-        if (CopyTableFile(source, target)) {
+        if (CopyTableFile(source, target) && HasCatalogueShape(slot, source, target)) {
             trace.Trace("Copy: " + source + " to " + target);
         } else {
             trace.Trace("Err: Unable to copy: " + source + " to " + target);
         }
     });
+}
+
+bool DatabaseCopy::HasCatalogueShape(int slot, const std::string& source,
+                                     const std::string& target) {
+    const auto expected =
+        static_cast<std::uint32_t>(m_catalogue[static_cast<std::size_t>(slot)].LongueurEnreg);
+    const std::uint32_t found = RecordLength(m_services.engine, target);
+    if (found == 0 || found == expected) {
+        return true;
+    }
+    m_services.trace.TraceLog(-1, -1, -1,
+                              "Err: Record length " + std::to_string(found) + " instead of " +
+                                  std::to_string(expected) + ": " + source,
+                              true);
+    // Nothing of it may reach the transfer.
+    m_services.files.File_Delete(target, kCaller);
+    return false;
 }
 
 bool DatabaseCopy::CopyTableFile(const std::string& source, const std::string& target) {

@@ -10,6 +10,12 @@
 #include <string_view>
 #include <utility>
 
+#include "core/db/catalogue.h"
+
+namespace ks::engine {
+class BtrCall;
+}  // namespace ks::engine
+
 namespace ks {
 
 class BackupSettings;
@@ -34,9 +40,10 @@ class DatabaseCopy {
         TraceSink& trace;
         ErrorHandler& errors;
         EventPump& pump;
+        engine::BtrCall& engine;  // reads the shape of each copy
     };
 
-    explicit DatabaseCopy(Services services) : m_services(services) {}
+    explicit DatabaseCopy(Services services);
 
     // The main window's caption, the title of the folder messages.
     void SetCaption(std::string caption) { m_caption = std::move(caption); }
@@ -67,9 +74,14 @@ class DatabaseCopy {
     // table the server has open as a consistent snapshot with its log, a genuine file of
     // the suite's record manager converted into a table of ours (a refusal is traced).
     bool CopyTableFile(const std::string& source, const std::string& target);
+    // False, with the reason traced, when the copy of `slot` holds records of another length
+    // than the catalogue's: the server holds another table under that name, and every song
+    // looked up in it would be missing, so deleted from the local station.
+    bool HasCatalogueShape(int slot, const std::string& source, const std::string& target);
 
     Services m_services;
     std::string m_caption;
+    CatalogueTable m_catalogue;
 };
 
 }  // namespace ks

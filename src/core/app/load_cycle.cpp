@@ -1,5 +1,6 @@
 #include "core/app/load_cycle.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -157,18 +158,15 @@ bool LoadCycle::SchedulerSaving(const std::string& folder, std::int32_t station)
     const std::vector<std::string> lines = m_services.ini.LectureIniListeDesClesDansUneSection(
         folder + std::string(kSchedulerFile),
         "Base_00_Station_" + N2S(station, 2, 0, "0", &m_services.errors), count);
-    for (const std::string& line : lines) {
+    return std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
         const std::size_t equals = line.find('=');
         if (equals == std::string::npos || equals == 0) {
-            continue;
+            return false;
         }
         const std::string_view name = std::string_view(line).substr(0, equals);
         const std::string_view value = std::string_view(line).substr(equals + 1);
-        if (name.find("_Saved") != std::string_view::npos && value == "O") {
-            return true;
-        }
-    }
-    return false;
+        return name.find("_Saved") != std::string_view::npos && value == "O";
+    });
 }
 
 }  // namespace ks

@@ -25,7 +25,7 @@ constexpr std::int16_t kHourOffset = 1;
 // The music schedule table, FDAT035.
 constexpr int kMusicScheduleFile = 35;
 
-constexpr const char* kThemeKey = "Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager";
+constexpr const char* kThemeKey = R"(Software\Microsoft\Windows\CurrentVersion\ThemeManager)";
 
 }  // namespace
 
@@ -78,7 +78,7 @@ Loader::Loader(LoaderPorts ports)
       }),
       m_scheduling({m_settings, m_fields, m_state, m_trace, m_errors, m_ports.clock}),
       m_copy({m_settings, m_ini, m_files, m_stations, m_ports.dialogs, m_fields, m_trace, m_errors,
-              m_ports.pump}),
+              m_ports.pump, m_ports.engine}),
       m_cycle({m_settings, m_ini, m_config, m_copy, m_scheduling, m_fields, m_state, m_trace,
                m_errors, m_ports.clock,
                [this](std::int16_t set, const std::int16_t& hourOffset, bool& err95, bool& err8) {

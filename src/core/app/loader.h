@@ -61,6 +61,7 @@ struct LoaderPorts {
 class Loader {
   public:
     explicit Loader(LoaderPorts ports);
+    ~Loader() = default;
     Loader(const Loader&) = delete;
     Loader& operator=(const Loader&) = delete;
 

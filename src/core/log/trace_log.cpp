@@ -23,7 +23,7 @@ constexpr int kKeepDays = 45;
 // Marks a flush as running for as long as it lasts, whatever way it ends.
 class FlushScope {
   public:
-    explicit FlushScope(bool& flag) : m_flag(flag) { m_flag = true; }
+    explicit FlushScope(bool& flag) : m_flag(flag) { flag = true; }
     ~FlushScope() { m_flag = false; }
     FlushScope(const FlushScope&) = delete;
     FlushScope& operator=(const FlushScope&) = delete;

@@ -18,7 +18,7 @@ constexpr std::string_view kDetermineDossierConfig = "Lib_Public:DetermineDossie
 constexpr std::string_view kNomDossierSettings = "Lib_Public:NomDossierSettings";
 constexpr std::string_view kNomFichierSettings = "Lib_Public:NomFichierSettings";
 
-constexpr std::string_view kThemeKey = "Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager";
+constexpr std::string_view kThemeKey = R"(Software\Microsoft\Windows\CurrentVersion\ThemeManager)";
 
 // Vista and later (6 to 11) have no classic look worth advising against.
 bool IsVistaOrLater(std::int32_t osVersionCode) {

@@ -12,7 +12,7 @@ namespace ks {
 namespace {
 
 constexpr std::string_view kCaller = "Lib_Look:InitGeneralLook";
-constexpr std::string_view kLookKey = "Software\\Velmora\\Kestrel\\Look";
+constexpr std::string_view kLookKey = R"(Software\Velmora\Kestrel\Look)";
 constexpr std::string_view kStyleValue = "Style";
 
 }  // namespace

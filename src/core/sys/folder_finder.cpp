@@ -20,7 +20,7 @@ namespace {
 constexpr std::string_view kFolderFound = "Lib_Systeme:FolderFound";
 constexpr std::string_view kFolderSelect = "Lib_Systeme:FolderSelect";
 constexpr std::string_view kMenuAppPath =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\KS3_Menu.exe";
+    R"(Software\Microsoft\Windows\CurrentVersion\App Paths\KS3_Menu.exe)";
 constexpr std::string_view kMenuProgram = "KS3_Menu";
 constexpr std::string_view kSuiteDefaultFolder = "Velmora/Kestrel/";
 constexpr std::string_view kConfigSubfolder = "Config/";

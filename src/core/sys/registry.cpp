@@ -61,8 +61,9 @@ std::string_view EntryName(std::string_view valueName) {
 // The INI reader trims values and removes a pair of enclosing quotes; a registry text is
 // given back exactly, so such a text is stored inside one more pair of quotes.
 std::string Quoted(std::string_view value) {
-    const bool blankAtEnds = !value.empty() && (kBlanks.find(value.front()) != kBlanks.npos ||
-                                                kBlanks.find(value.back()) != kBlanks.npos);
+    const bool blankAtEnds =
+        !value.empty() && (kBlanks.find(value.front()) != std::string_view::npos ||
+                           kBlanks.find(value.back()) != std::string_view::npos);
     const bool enclosed = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
                           value.back() == value.front();
     if (blankAtEnds || enclosed) {

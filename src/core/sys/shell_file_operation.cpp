@@ -20,7 +20,7 @@ namespace {
 // copy whose source is gone, a missing target folder for any other copy, and a missing file
 // for a delete.
 std::int32_t CodeOf(const std::error_code& error, ShellOp operation, bool sourceGone) {
-    const std::errc e = static_cast<std::errc>(error.value());
+    const auto e = static_cast<std::errc>(error.value());
     if (error.category() != std::generic_category() && error.category() != std::system_category()) {
         return kShellIoError;
     }
@@ -59,7 +59,7 @@ bool Exists(const fs::path& path) {
 // The place the copy lands: the target itself, or the source's name inside a target folder.
 fs::path CopyDestination(const fs::path& from, std::string_view target) {
     std::error_code error;
-    const fs::path to = NativePath(target);
+    fs::path to = NativePath(target);
     if (!fs::is_directory(fs::status(to, error))) {
         return to;
     }

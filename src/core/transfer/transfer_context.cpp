@@ -127,25 +127,30 @@ void TransferContext::CopyEach(const CopyLoop& loop) {
     }
 }
 
-void TransferContext::DeleteOne(std::int16_t file, const std::string& recordKey,
+bool TransferContext::DeleteOne(std::int16_t file, const std::string& recordKey,
                                 std::string_view getTag, std::string_view deleteTag) {
     key = recordKey;
     const std::int16_t status = Call(op::kGetEqual, file, destination, getTag);
     if (Lost(status)) {
-        return;
+        return false;
     }
     if (status == st::kSuccess) {
-        DeleteCurrent(file, 0, deleteTag, Location::Caption);
-    } else if (status != st::kKeyNotFound) {
-        Report(file, Location::Caption);
+        return DeleteCurrent(file, 0, deleteTag, Location::Caption);
     }
+    if (status != st::kKeyNotFound) {
+        Report(file, Location::Caption);
+        return false;
+    }
+    return true;
 }
 
 void TransferContext::ReplaceOne(std::int16_t file, const std::string& recordKey,
                                  const ReplaceTags& tags, std::size_t keyBlanks,
                                  const std::function<void()>& beforeInsert) {
-    DeleteOne(file, recordKey, tags.getDestination, tags.deleteDestination);
-    if (err95) {
+    // A row that stays would be doubled by the insert where the key allows duplicates
+    // (FDAT024, FDAT026), and every later load replaces only one of the two: the old row is
+    // kept alone until a load can delete it.
+    if (!DeleteOne(file, recordKey, tags.getDestination, tags.deleteDestination) || err95) {
         return;
     }
     key = recordKey;

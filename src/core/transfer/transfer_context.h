@@ -109,11 +109,13 @@ class TransferContext {
         std::string_view insertDestination;  // insert
     };
     // Replaces the destination's record of `recordKey` by the source's: deletes the one, then
-    // copies the other if the source has it (`beforeInsert` runs on the record read).
+    // copies the other if the source has it (`beforeInsert` runs on the record read). When the
+    // destination's record could not be deleted, it is left as it is and nothing is copied.
     void ReplaceOne(std::int16_t file, const std::string& recordKey, const ReplaceTags& tags,
                     std::size_t keyBlanks, const std::function<void()>& beforeInsert = {});
-    // The delete half alone.
-    void DeleteOne(std::int16_t file, const std::string& recordKey, std::string_view getTag,
+    // The delete half alone; true when the destination has no record of the key left (it had
+    // none, or it was deleted), false when a failed call left it there.
+    bool DeleteOne(std::int16_t file, const std::string& recordKey, std::string_view getTag,
                    std::string_view deleteTag);
     // Inserts the file's record buffer into the destination; false when the phase must end.
     bool Insert(const Insertion& insert, Location where);

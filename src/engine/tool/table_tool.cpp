@@ -274,7 +274,7 @@ int Load(const std::vector<std::string>& args, BtrCall& engine, std::istream& in
         }
         auto record = UnescapeRecord(line);
         if (!record) {
-            problem = "line " + std::to_string(lineNumber) + ": bad escape (\\\\ or \\xHH)";
+            problem = "line " + std::to_string(lineNumber) + R"(: bad escape (\\ or \xHH))";
             break;
         }
         auto length = static_cast<std::uint32_t>(record->size());

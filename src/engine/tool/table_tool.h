@@ -20,6 +20,6 @@ int RunTableTool(const std::vector<std::string>& args, BtrCall& engine, std::ist
                  std::ostream& out, std::ostream& err);
 
 // A status as the tool names it: "12 (file not found)".
-std::string StatusText(std::int16_t status);
+std::string StatusText(std::int16_t result);
 
 }  // namespace ks::engine::tool

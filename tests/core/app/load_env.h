@@ -26,6 +26,7 @@
 #include "core/sys/folder_ops.h"
 #include "core/sys/registry.h"
 #include "core/sys/system_info.h"
+#include "engine/record_engine.h"
 #include "support/fake_clock.h"
 #include "support/fake_dialogs.h"
 #include "support/fake_event_pump.h"
@@ -129,7 +130,9 @@ struct LoadEnv {
     std::function<void(bool& err95, bool& err8)> duringTransfer;
 
     LoadScheduling scheduling{{settings, fields, state, trace, errors, clock}};
-    DatabaseCopy copy{{settings, ini, files, stations, dialogs, fields, trace, errors, pump}};
+    engine::RecordEngine engine;
+    DatabaseCopy copy{
+        {settings, ini, files, stations, dialogs, fields, trace, errors, pump, engine}};
     LoadCycle cycle{
         {settings, ini, config, copy, scheduling, fields, state, trace, errors, clock,
          [this](std::int16_t set, const std::int16_t& hourOffset, bool& err95, bool& err8) {

@@ -265,6 +265,50 @@ INSTANTIATE_TEST_SUITE_P(DeletesAndLookups, TransferStuckTest,
                                            StuckCase{" /BB", engine::op::kDelete, 1}),
                          SiteName<StuckCase>);
 
+// A destination row of a song that could not be removed (its lookup or its delete failed) is
+// left as it is: inserting the source's row beside it would keep the song twice in a table
+// whose key 0 allows duplicates, load after load, since each load replaces one row.
+struct KeptRowCase {
+    const char* site;
+    std::uint16_t operation;
+    int table;
+    FieldRef label;
+};
+
+class TransferKeptRowTest : public TransferFaultTest,
+                            public ::testing::WithParamInterface<KeptRowCase> {};
+
+TEST_P(TransferKeptRowTest, ARowThatCouldNotBeDeletedIsNotDoubled) {
+    const KeptRowCase& kept = GetParam();
+    SmallStation();
+    Source(24, {{{f::fdat024::kSongId, "SONG0001"}, {test::kStackLabel, "new"}}});
+    Local(24, {{{f::fdat024::kSongId, "SONG0001"}, {test::kStackLabel, "old"}}});
+    Source(26, {Recorder("SONG0001", "new"), Recorder("SPOT0001", "new")});
+    Local(26, {Recorder("SONG0001", "old"), Recorder("SPOT0001", "old")});
+    FailAt(kept.site, engine::status::kIoError, kept.operation);
+    Run();
+
+    EXPECT_EQ(failed, 1);
+    // SONG0001 keeps its old row alone; the advertising spot of FDAT026 is replaced.
+    const auto label = [&](const std::string& text) {
+        return text + std::string(kept.label.width - text.size(), ' ');
+    };
+    std::vector<std::string> rows{label("old")};
+    if (kept.table == 26) {
+        rows.push_back(label("new"));
+    }
+    EXPECT_EQ(LocalRows(kept.table, {kept.label}), rows);
+    EXPECT_FALSE(err95);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SingleRowReplace, TransferKeptRowTest,
+    ::testing::Values(KeptRowCase{" /R", engine::op::kGetEqual, 24, test::kStackLabel},
+                      KeptRowCase{" /S", engine::op::kDelete, 24, test::kStackLabel},
+                      KeptRowCase{" /V", engine::op::kGetEqual, 26, test::kRecorderLabel},
+                      KeptRowCase{" /W", engine::op::kDelete, 26, test::kRecorderLabel}),
+    SiteName<KeptRowCase>);
+
 // A failed lookup is never taken for a row of the song: nothing of the song is deleted.
 TEST_F(TransferFaultTest, AFailedRowLookupDeletesNothing) {
     SmallStation();

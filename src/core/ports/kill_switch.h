@@ -1,0 +1,66 @@
+// For the crash tests of the headless load: the steps of a load (every engine call and every
+// event pump) are counted, and the process kills itself with SIGKILL just before a chosen
+// step, as an operator's kill or a crash would end it, at a moment a test can name again.
+// Only a run whose environment holds KS_KILL_AT_STEP gets one; the normal run keeps its ports
+// as they are and pays nothing.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/ports/event_pump.h"
+#include "core/ports/load_view.h"
+#include "engine/btr_call.h"
+
+namespace ks {
+
+class KillSwitch final : public engine::BtrCall, public EventPump, public LoadView {
+  public:
+    // KS_KILL_AT_STEP=N kills the process just before step N (1 is the first); 0 kills
+    // nothing and only counts, for PhaseSteps. None when the variable is absent or not a
+    // number. Engine calls go on to `engine`.
+    static std::unique_ptr<KillSwitch> FromEnvironment(engine::BtrCall& engine);
+
+    KillSwitch(engine::BtrCall& engine, std::int64_t killAt) : m_engine(engine), m_killAt(killAt) {}
+
+    std::int16_t Call(std::uint16_t operation, std::uint8_t* positionBlock, void* dataBuffer,
+                      std::uint32_t& dataLength, void* keyBuffer, std::uint8_t keyLength,
+                      std::int8_t keyNumber) override;
+    void DoEvents() override { Step(); }
+
+    // Where the load stands: the copy, then the steps of the transfer's progress bar.
+    void SetCopyProgress(int value) override;
+    void SetTransferProgress(int minimum, int maximum, int value) override;
+
+    // The view shows nothing.
+    void ShowLastLoad(const std::string& /*text*/) override {}
+    void ShowNextLoad(const std::string& /*text*/) override {}
+    void ShowCountdown(const std::string& /*text*/) override {}
+    void ShowClock(const std::string& /*text*/) override {}
+    void ShowTimingData(int /*index*/, const std::string& /*text*/) override {}
+    void ShowCopy(bool /*visible*/) override {}
+    void ShowTransfer(bool /*visible*/) override {}
+    void BlinkTransfer() override {}
+    void SetTransferTimer(bool /*enabled*/) override {}
+    void SetTransferCaption(const std::string& /*text*/) override {}
+    void SetTransferItemProgress(int /*minimum*/, int /*maximum*/, int /*value*/) override {}
+    void SetMenuEnabled(bool /*enabled*/) override {}
+
+    // "copy:S 1:S 2:S ... end:S": the first step of the copy and of each step of the transfer
+    // reached, then the number of steps taken, so that a test can spread its kills over them.
+    std::string PhaseSteps() const;
+
+  private:
+    void Step();
+    void Reached(const std::string& phase);
+
+    engine::BtrCall& m_engine;
+    std::int64_t m_killAt;
+    std::int64_t m_steps = 0;
+    std::vector<std::pair<std::string, std::int64_t>> m_phases;
+};
+
+}  // namespace ks
