@@ -44,6 +44,7 @@ class MainWindow : public QMainWindow, public LoadView {
   public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
+    Q_DISABLE_COPY_MOVE(MainWindow)
 
     // The core this window drives, the dialogs it asks through and the program's look; given
     // once the core is built, since the core needs this window as its load view first.

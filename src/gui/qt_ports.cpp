@@ -39,7 +39,7 @@ std::uint64_t QtClock::TickCount64() const {
     if (clock_gettime(CLOCK_BOOTTIME, &ts) != 0) {
         return 0;
     }
-    return static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
+    return static_cast<std::uint64_t>(ts.tv_sec) * 1000U +
            static_cast<std::uint64_t>(ts.tv_nsec / 1'000'000);
 }
 

@@ -41,7 +41,7 @@ QLabel* WrappedLabel(const std::string& text, QWidget* parent) {
 }  // namespace
 
 TaskDialog::TaskDialog(const TaskDialogRequest& request, OnTimer onTimer, QWidget* parent)
-    : QDialog(parent), m_onTimer(std::move(onTimer)), m_ok(nullptr), m_timer(new QTimer(this)) {
+    : QDialog(parent), m_onTimer(std::move(onTimer)), m_timer(new QTimer(this)) {
     setObjectName(QStringLiteral("TaskDialog"));
     setWindowTitle(FromCp(request.windowTitle));
 

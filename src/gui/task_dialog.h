@@ -30,7 +30,7 @@ class TaskDialog : public QDialog {
 
   private:
     OnTimer m_onTimer;
-    QPushButton* m_ok;
+    QPushButton* m_ok = nullptr;
     QTimer* m_timer;
     QElapsedTimer m_elapsed;
 };

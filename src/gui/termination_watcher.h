@@ -14,6 +14,7 @@ class TerminationWatcher : public QObject {
   public:
     explicit TerminationWatcher(QObject* parent = nullptr);
     ~TerminationWatcher() override;
+    Q_DISABLE_COPY_MOVE(TerminationWatcher)
 
   signals:
     void TerminationRequested();

@@ -55,7 +55,7 @@ Health Evaluate(const LoadFacts& facts, const DateTime& now) {
         return Health::Failing;
     }
     const std::int64_t twoPeriods =
-        2 * 60 * static_cast<std::int64_t>(PeriodeMinutes(facts.frequency));
+        static_cast<std::int64_t>(PeriodeMinutes(facts.frequency)) * 2 * 60;
     return SecondsBetween(*success, now) > twoPeriods ? Health::Late : Health::Fresh;
 }
 

@@ -36,11 +36,11 @@ std::string UserProgramFolder() {
 }
 
 std::string DefaultProgramFolder() {
-    const std::string executable = ExecutableFolder();
+    std::string executable = ExecutableFolder();
     if (!executable.empty() && access(NativePath(executable).c_str(), W_OK) == 0) {
         return executable;
     }
-    const std::string user = UserProgramFolder();
+    std::string user = UserProgramFolder();
     if (user.empty()) {
         return executable;
     }
