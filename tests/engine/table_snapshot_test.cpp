@@ -94,6 +94,22 @@ int PrefixLength(const std::string& copy, std::string& problem) {
     return static_cast<int>(key);
 }
 
+// For a child: holds the table open, idle, with the commit of record `id` in its log, until
+// the parent's message.
+int HoldOpenWithACommit(const std::string& path, std::uint32_t id, int channel) {
+    RecordEngine engine(NoSyncOptions());
+    TableClient table(engine, path);
+    if (table.Open() != 0 || table.Insert(MakeRecord(id, 0)) != 0 ||
+        EngineCall(engine, engine::op::kBeginTransaction) != 0 ||
+        EngineCall(engine, engine::op::kEndTransaction) != 0) {
+        return 10;
+    }
+    Report(channel, kReady);
+    std::int32_t message = 0;
+    Receive(channel, message, 20000);
+    return table.Close() == 0 ? 0 : 11;
+}
+
 std::string Bytes(const fs::path& file) {
     return fs::exists(file) ? TempDir::Read(file) : "(none)";
 }
@@ -167,19 +183,7 @@ TEST(TableSnapshot, NeverChangesTheSourceOrItsSideFiles) {
     EXPECT_TRUE(SideFiles(path).empty());
 
     // Held open by another process, idle, with a commit in its log.
-    Child holder([&](int channel, int) {
-        RecordEngine engine(NoSyncOptions());
-        TableClient table(engine, path);
-        if (table.Open() != 0 || table.Insert(MakeRecord(2, 0)) != 0 ||
-            EngineCall(engine, engine::op::kBeginTransaction) != 0 ||
-            EngineCall(engine, engine::op::kEndTransaction) != 0) {
-            return 10;
-        }
-        Report(channel, kReady);
-        std::int32_t message = 0;
-        Receive(channel, message, 20000);
-        return table.Close() == 0 ? 0 : 11;
-    });
+    Child holder([&](int channel, int) { return HoldOpenWithACommit(path, 2, channel); });
     std::int32_t message = 0;
     ASSERT_TRUE(holder.NextMessage(message, 20000));
     std::vector<std::string> before;
@@ -266,19 +270,7 @@ TEST(TableSnapshot, ATableOnAFolderTheCopierMayOnlyReadCopiesWhileOpen) {
         RecordEngine creator;
         ASSERT_EQ(TableClient(creator, path).Create(), status::kSuccess);
     }
-    Child holder([&](int channel, int) {
-        RecordEngine engine(NoSyncOptions());
-        TableClient table(engine, path);
-        if (table.Open() != 0 || table.Insert(MakeRecord(0, 0)) != 0 ||
-            EngineCall(engine, engine::op::kBeginTransaction) != 0 ||
-            EngineCall(engine, engine::op::kEndTransaction) != 0) {
-            return 10;
-        }
-        Report(channel, kReady);
-        std::int32_t message = 0;
-        Receive(channel, message, 20000);
-        return table.Close() == 0 ? 0 : 11;
-    });
+    Child holder([&](int channel, int) { return HoldOpenWithACommit(path, 0, channel); });
     std::int32_t message = 0;
     ASSERT_TRUE(holder.NextMessage(message, 20000));
     const std::string copy = dir.Folder() + "copy.bt6";

@@ -1,8 +1,6 @@
 #include "station.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +13,7 @@
 #include "core/db/catalogue.h"
 #include "engine/record_engine.h"
 #include "support/run_as.h"
+#include "support/run_program.h"
 #include "support/table_reader.h"
 
 namespace ks::test {
@@ -65,15 +64,6 @@ const std::string& ProgramForNobody() {
     return program;
 }
 
-std::vector<char*> Pointers(std::vector<std::string>& strings) {
-    std::vector<char*> pointers;
-    for (std::string& text : strings) {
-        pointers.push_back(text.data());
-    }
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
 bool IsTableFile(const fs::path& file) {
     std::string extension = file.extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
@@ -103,29 +93,19 @@ bool Sanitized() {
 
 LoadRun RunBounded(const std::vector<std::string>& argv,
                    const std::vector<std::string>& environment, int boundSeconds) {
-    std::vector<std::string> args = argv;
     std::vector<std::string> env;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         env.emplace_back(*entry);
     }
     env.insert(env.end(), environment.begin(), environment.end());
-    std::vector<char*> argp = Pointers(args);
-    std::vector<char*> envp = Pointers(env);
 
     const TempDir scratch;
     const std::string outputFile = scratch.Folder() + "output";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t child = 0;
     LoadRun run;
-    const int spawned =
-        posix_spawn(&child, args[0].c_str(), &actions, nullptr, argp.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        run.output = "cannot start " + args[0];
+    const pid_t child = StartProgram(
+        argv[0], std::vector<std::string>(argv.begin() + 1, argv.end()), outputFile, &env);
+    if (child < 0) {
+        run.output = "cannot start " + argv[0];
         return run;
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(boundSeconds);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/temp_dir.h"
@@ -20,22 +21,32 @@ struct ProgramOutcome {
 };
 
 // Starts `program` without waiting for it, its output caught in `outputFile`; its process
-// id, or -1 when it could not be started.
+// id, or -1 when it could not be started. `environment`, when given, is the child's whole
+// environment ("NAME=value" entries); otherwise it inherits this process's.
 inline pid_t StartProgram(const std::string& program, std::vector<std::string> args,
-                          const std::string& outputFile) {
+                          const std::string& outputFile,
+                          std::vector<std::string>* environment = nullptr) {
     args.insert(args.begin(), program);
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
+    const auto pointers = [](std::vector<std::string>& strings) {
+        std::vector<char*> result;
+        result.reserve(strings.size() + 1);
+        for (std::string& text : strings) {
+            result.push_back(text.data());
+        }
+        result.push_back(nullptr);
+        return result;
+    };
+    std::vector<char*> argv = pointers(args);
+    std::vector<char*> envp =
+        environment != nullptr ? pointers(*environment) : std::vector<char*>();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     pid_t child = -1;
-    if (posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+    if (posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(),
+                    environment != nullptr ? envp.data() : environ) != 0) {
         child = -1;
     }
     posix_spawn_file_actions_destroy(&actions);
@@ -51,39 +62,12 @@ inline int WaitProgram(pid_t child) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// `environment`, when given, is the child's whole environment ("NAME=value" entries);
-// otherwise it inherits this process's.
+// Runs `program` and waits for it; `environment` as for StartProgram.
 inline ProgramOutcome RunProgram(const std::string& program, std::vector<std::string> args,
                                  const std::string& outputFile,
                                  std::vector<std::string>* environment = nullptr) {
-    args.insert(args.begin(), program);
-    std::vector<char*> argv;
-    argv.reserve(args.size() + 1);
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    if (environment != nullptr) {
-        for (std::string& entry : *environment) {
-            envp.push_back(entry.data());
-        }
-        envp.push_back(nullptr);
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t child = 0;
     ProgramOutcome outcome;
-    if (posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(),
-                    environment != nullptr ? envp.data() : environ) == 0) {
-        int status = 0;
-        waitpid(child, &status, 0);
-        outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
+    outcome.exitCode = WaitProgram(StartProgram(program, std::move(args), outputFile, environment));
     outcome.output = TempDir::Read(outputFile);
     return outcome;
 }

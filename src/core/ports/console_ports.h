@@ -40,7 +40,7 @@ class QuietEventPump final : public EventPump {
     void DoEvents() override {}
 };
 
-class QuietLoadView final : public LoadView {
+class QuietLoadView : public LoadView {
   public:
     void ShowLastLoad(const std::string& /*text*/) override {}
     void ShowNextLoad(const std::string& /*text*/) override {}

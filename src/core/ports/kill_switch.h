@@ -11,13 +11,13 @@
 #include <utility>
 #include <vector>
 
+#include "core/ports/console_ports.h"
 #include "core/ports/event_pump.h"
-#include "core/ports/load_view.h"
 #include "engine/btr_call.h"
 
 namespace ks {
 
-class KillSwitch final : public engine::BtrCall, public EventPump, public LoadView {
+class KillSwitch final : public engine::BtrCall, public EventPump, public QuietLoadView {
   public:
     // KS_KILL_AT_STEP=N kills the process just before step N (1 is the first); 0 kills
     // nothing and only counts, for PhaseSteps. None when the variable is absent or not a
@@ -31,23 +31,10 @@ class KillSwitch final : public engine::BtrCall, public EventPump, public LoadVi
                       std::int8_t keyNumber) override;
     void DoEvents() override { Step(); }
 
-    // Where the load stands: the copy, then the steps of the transfer's progress bar.
+    // Where the load stands: the copy, then the steps of the transfer's progress bar (the rest
+    // of the view shows nothing).
     void SetCopyProgress(int value) override;
     void SetTransferProgress(int minimum, int maximum, int value) override;
-
-    // The view shows nothing.
-    void ShowLastLoad(const std::string& /*text*/) override {}
-    void ShowNextLoad(const std::string& /*text*/) override {}
-    void ShowCountdown(const std::string& /*text*/) override {}
-    void ShowClock(const std::string& /*text*/) override {}
-    void ShowTimingData(int /*index*/, const std::string& /*text*/) override {}
-    void ShowCopy(bool /*visible*/) override {}
-    void ShowTransfer(bool /*visible*/) override {}
-    void BlinkTransfer() override {}
-    void SetTransferTimer(bool /*enabled*/) override {}
-    void SetTransferCaption(const std::string& /*text*/) override {}
-    void SetTransferItemProgress(int /*minimum*/, int /*maximum*/, int /*value*/) override {}
-    void SetMenuEnabled(bool /*enabled*/) override {}
 
     // "copy:S 1:S 2:S ... end:S": the first step of the copy and of each step of the transfer
     // reached, then the number of steps taken, so that a test can spread its kills over them.
