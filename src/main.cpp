@@ -74,7 +74,12 @@ std::optional<CommandLine> Parse(int argc, char* argv[]) {
             if (i + 1 >= argc) {
                 return std::nullopt;
             }
-            const std::string value = ks::Utf8ToCp1252(argv[++i]);
+            // A folder the program's Windows-1252 names cannot hold would become another one.
+            const std::optional<std::string> converted = ks::TryUtf8ToCp1252(argv[++i]);
+            if (!converted) {
+                return std::nullopt;
+            }
+            const std::string& value = *converted;
             if (arg == "--root") {
                 line.root = value;
             } else {
@@ -188,7 +193,9 @@ int main(int argc, char* argv[]) {
         ks::PrintLine(kUsage);
         return EXIT_SUCCESS;
     }
-    const std::string folder = line->root ? ks::CheckRep(*line->root) : ks::DefaultProgramFolder();
+    // The status only reads: it never makes the operator's folder it would then find empty.
+    const std::string folder =
+        line->root ? ks::CheckRep(*line->root) : ks::DefaultProgramFolder(!line->status);
     if (line->status) {
         return RunStatus(folder);
     }

@@ -12,6 +12,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "core/app/loader.h"
 #include "core/ports/dialogs.h"
@@ -247,9 +248,27 @@ void MainWindow::InCycle(const std::function<void()>& call) {
     ++m_cycleDepth;
     call();
     --m_cycleDepth;
-    if (m_cycleDepth == 0 && m_unloadPending) {
-        Unload();
+    if (m_cycleDepth != 0) {
+        return;
     }
+    if (m_unloadPending) {
+        Unload();
+    } else if (std::exchange(m_questionPending, false) && AskToQuit()) {
+        CloseByProgram();
+    }
+}
+
+bool MainWindow::AskToQuit() {
+    if (m_cycleDepth > 0) {
+        // An open question would hold the load below it, tables open, until someone answers:
+        // it is asked once the load has returned.
+        m_questionPending = true;
+        return false;
+    }
+    const bool quit = m_loader->QuitQuestion();
+    // A stop by the system that came while the question was open stops all the same (its
+    // close met this one under way and was dropped).
+    return quit || std::exchange(m_closeByProgram, false);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -258,9 +277,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     // The close box asks; the Quit item has asked already, a stop by the system asks nothing.
-    const bool byProgram = m_closeByProgram;
-    m_closeByProgram = false;
-    if (!byProgram && (m_loader == nullptr || !m_loader->QuitQuestion())) {
+    if (!std::exchange(m_closeByProgram, false) && (m_loader == nullptr || !AskToQuit())) {
         event->ignore();
         return;
     }
@@ -301,7 +318,7 @@ void MainWindow::Mnu01Options_Click() {
 }
 
 void MainWindow::Mnu01Quitter_Click() {
-    if (m_loader->QuitQuestion()) {
+    if (AskToQuit()) {
         CloseByProgram();
     }
 }

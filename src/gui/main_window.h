@@ -91,6 +91,9 @@ class MainWindow : public QMainWindow, public LoadView {
     QWidget* BuildLoadPanel();
     // Runs a call into the load cycle; a shutdown accepted meanwhile runs once it returns.
     void InCycle(const std::function<void()>& call);
+    // The quit question, unless a load runs: then it is put when the load returns. True when
+    // the program is to end now.
+    bool AskToQuit();
     void Mnu01Options_Click();
     void Mnu01Quitter_Click();
     void MnuAbout_Click();
@@ -126,7 +129,8 @@ class MainWindow : public QMainWindow, public LoadView {
     bool m_loaded = false;          // the start-up went through
     bool m_closeByProgram = false;  // the next close asks nothing
     bool m_unloaded = false;
-    bool m_unloadPending = false;  // accepted during a load: runs when the load returns
+    bool m_unloadPending = false;    // accepted during a load: runs when the load returns
+    bool m_questionPending = false;  // asked during a load: put when the load returns
     int m_cycleDepth = 0;
 };
 

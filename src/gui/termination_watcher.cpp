@@ -22,12 +22,14 @@ void OnSignal(int /*signal*/) {
 }  // namespace
 
 TerminationWatcher::TerminationWatcher(QObject* parent) : QObject(parent) {
-    std::array<int, 2> fds{};
-    if (socketpair(AF_UNIX, SOCK_STREAM, 0, fds.data()) != 0) {
+    // Not inherited by the programs the desktop starts (the text viewer); the handler never
+    // blocks on a full pipe, whose bytes already ask for the quit.
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, m_fds.data()) != 0) {
+        m_fds = {-1, -1};
         return;
     }
-    g_signalWriteFd = fds[0];
-    m_notifier = new QSocketNotifier(fds[1], QSocketNotifier::Read, this);
+    g_signalWriteFd = m_fds[0];
+    m_notifier = new QSocketNotifier(m_fds[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
         std::array<char, 16> buffer{};
         [[maybe_unused]] const auto got =
@@ -48,6 +50,13 @@ TerminationWatcher::~TerminationWatcher() {
     action.sa_handler = SIG_DFL;
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         sigaction(signal, &action, nullptr);
+    }
+    delete m_notifier;
+    g_signalWriteFd = -1;
+    for (const int fd : m_fds) {
+        if (fd >= 0) {
+            close(fd);
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QObject>
+#include <array>
 
 class QSocketNotifier;
 
@@ -21,6 +22,7 @@ class TerminationWatcher : public QObject {
 
   private:
     QSocketNotifier* m_notifier = nullptr;
+    std::array<int, 2> m_fds{-1, -1};  // the self-pipe: the handlers' end, the notifier's end
 };
 
 }  // namespace ks::gui

@@ -95,18 +95,23 @@ TEST(DesktopLoadTest, LancerLimportLoadsTheStationWhileTheWindowAnswersAndItsBar
     Screenshot(*about, "about.png");
     about->findChild<QPushButton*>("cmdOK")->click();
 
-    // Closed during a second load and answered Yes: the load ends, then the shutdown runs.
+    // Closed during a second load: the question waits for the load to end (an open question
+    // would hold it), then answered Yes the shutdown runs.
     desktop.dialogs.answers = {MsgAnswer::Yes};
+    const std::size_t asked = desktop.dialogs.messages.size();
     bool closed = false;
     QObject::connect(transfer, &QProgressBar::valueChanged, [&] {
         if (!closed) {
             closed = true;
             window.close();
+            EXPECT_EQ(desktop.dialogs.messages.size(), asked) << "no question during the load";
             EXPECT_FALSE(window.Unloaded()) << "not in the middle of the load";
         }
     });
     window.findChild<QPushButton*>("CommandCharger")->click();
     EXPECT_TRUE(closed);
+    ASSERT_GT(desktop.dialogs.messages.size(), asked);
+    EXPECT_EQ(desktop.dialogs.messages[asked].text, "Voulez-vous quitter le programme ?");
     EXPECT_TRUE(window.Unloaded());
     const std::string log =
         test::TempDir::Read(station.Path() / "Quenvi/Histo_KS3_Diffuseur_Secours" /

@@ -121,6 +121,19 @@ TEST_F(MainWindowTest, TheCloseBoxAnsweredNoKeepsTheProgramAndYesShutsItDown) {
     EXPECT_EQ(desktop.dialogs.messages.size(), 2U);
 }
 
+TEST_F(MainWindowTest, AStopByTheSystemWhileTheQuitQuestionIsOpenStillStops) {
+    test::Desktop desktop(root.Folder(), clock);
+    gui::MainWindow& window = desktop.window;
+    ASSERT_TRUE(window.Form_Load());
+    window.show();
+
+    desktop.dialogs.answers = {MsgAnswer::No};
+    desktop.dialogs.whileOpen = [&window] { window.CloseByProgram(); };
+    window.close();
+    EXPECT_TRUE(window.Unloaded());
+    EXPECT_EQ(desktop.dialogs.messages.size(), 1U);
+}
+
 TEST_F(MainWindowTest, QuitAnsweredYesShutsDownOnceInItsOrder) {
     test::Desktop desktop(root.Folder(), clock);
     gui::MainWindow& window = desktop.window;

@@ -131,9 +131,16 @@ TEST_F(ProgramTest, AnInstalledProgramWorksInItsOperatorsOwnFolder) {
     test::TempDir home;
     fs::permissions(home.Path(), fs::perms(0777));
 
-    const test::RunResult run =
-        test::RunAsNobody({"env", "-u", "XDG_DATA_HOME", "HOME=" + home.Path().string(),
-                           (installed.Path() / "diffuseur-secours").string(), "--load-once"});
+    const auto runAsNobody = [&](const char* option) {
+        return test::RunAsNobody({"env", "-u", "XDG_DATA_HOME", "HOME=" + home.Path().string(),
+                                  (installed.Path() / "diffuseur-secours").string(), option});
+    };
+    // The status only reads: before any load it says so and makes no folder.
+    const test::RunResult status = runAsNobody("--status");
+    EXPECT_EQ(status.exitCode, 2) << status.output;
+    EXPECT_FALSE(fs::exists(home.Path() / ".local")) << status.output;
+
+    const test::RunResult run = runAsNobody("--load-once");
     EXPECT_NE(run.exitCode, 7) << run.output;
     const fs::path own = home.Path() / ".local/share/kestrel-diffuseur-secours";
     EXPECT_TRUE(fs::is_directory(own / "Quenvi/Histo_KS3_Diffuseur_Secours")) << run.output;

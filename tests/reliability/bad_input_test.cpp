@@ -320,6 +320,20 @@ std::vector<BadInput> Cases() {
                  },
                  3, "Err: Pervasive: 46", kEveryTable}
             .AsNobody(),
+        // A settings file the program may read but not write: the load runs and says so, and
+        // counts the next load from its own start, not from the older time left in the file.
+        BadInput{"SettingsFileReadOnly",
+                 [](const WorkStation& station) {
+                     Chown(station.Root() / kSettings, "root:root", false);
+                     return true;
+                 },
+                 [](const WorkStation& station) {
+                     Chown(station.Root() / kSettings, "nobody:nogroup", false);
+                 },
+                 3,
+                 "Err: Unable to write Last_Timing in: ",
+                 {}}
+            .AsNobody(),
         BadInput{"IntermediateFolderFull",
                  [](const WorkStation& station) {
                      return MountTmpfs(station.Root() / "Temporaire", 2048);

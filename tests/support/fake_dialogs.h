@@ -2,7 +2,9 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/ports/dialogs.h"
@@ -21,6 +23,9 @@ class FakeDialogs : public Dialogs {
     MsgAnswer MessageBox(MsgIcon icon, MsgButtons buttons, const std::string& title,
                          const std::string& text) override {
         messages.push_back({icon, buttons, title, text});
+        if (whileOpen) {
+            std::exchange(whileOpen, {})();
+        }
         if (answers.empty()) {
             return MsgAnswer::Ok;
         }
@@ -66,6 +71,8 @@ class FakeDialogs : public Dialogs {
     }
 
     std::deque<MsgAnswer> answers;
+    // Runs once while the next message box is open, as the events its own loop delivers.
+    std::function<void()> whileOpen;
     std::deque<std::int32_t> taskButtons;
     std::optional<std::string> folderAnswer;
     std::optional<std::string> fileAnswer;

@@ -109,14 +109,23 @@ void LoadCycle::RunSet(std::int16_t set, std::int16_t hourOffset, SetOutcome& ou
     // The start of the load is recorded before anything can fail, and read back as the last
     // load the next one counts from.
     std::string settingsFile;
+    std::string started;
+    bool recorded = false;
     errors.Guard(kCaller, [&] {
         settingsFile = m_services.config.NomFichierSettings("", ".ini");
-        m_services.ini.EcritureIni(settingsFile, "Data", "Last_Timing",
-                                   TimeStamp(m_services.clock.Now(), &errors));
+        started = TimeStamp(m_services.clock.Now(), &errors);
+        recorded = m_services.ini.EcritureIni(settingsFile, "Data", "Last_Timing", started);
     });
     errors.Guard(kCaller, [&] {
-        m_services.fields.ShowTimingData(
-            0, m_services.ini.LectureIni(settingsFile, "Data", "Last_Timing", ""));
+        if (recorded) {
+            m_services.fields.ShowTimingData(
+                0, m_services.ini.LectureIni(settingsFile, "Data", "Last_Timing", ""));
+            return;
+        }
+        // The older time still in the file would make the next load due at once, and every
+        // tick after it would start one more: this load counts from its own start anyway.
+        trace.TraceLog(-1, -1, -1, "Err: Unable to write Last_Timing in: " + settingsFile, true);
+        m_services.fields.ShowTimingData(0, started);
     });
 
     std::int16_t status = 0;

@@ -140,15 +140,22 @@ void LoadHealth::Record(const std::array<SetOutcome, 2>& sets, std::size_t incid
     if (!ran) {
         return;
     }
+    // A set the scheduler's save postponed has not run: the facts are those of the sets that
+    // did, so that a good load of set 1 is one even when set 2 waits.
+    std::array<SetOutcome, 2> done = sets;
+    for (SetOutcome& set : done) {
+        set.active = set.active && !set.postponed;
+        set.postponed = false;
+    }
     m_services.errors.Guard(kCaller, [&] {
-        const int status = LoadExitStatus(sets, incidents);
+        const int status = LoadExitStatus(done, incidents);
         const std::string file = m_services.config.NomFichierSettings("", ".ini");
         IniAccess& ini = m_services.ini;
         m_facts.lastResult = std::to_string(status);
         ini.EcritureIni(file, kSection, kLastResult, m_facts.lastResult);
         if (status == kExitLoaded) {
             m_facts.lastSuccess = lastTiming;
-            m_facts.lastSuccessSets = sets[1].active ? "1,2" : "1";
+            m_facts.lastSuccessSets = done[1].active ? "1,2" : "1";
             ini.EcritureIni(file, kSection, kLastSuccess, m_facts.lastSuccess);
             ini.EcritureIni(file, kSection, kLastSuccessSets, m_facts.lastSuccessSets);
         }

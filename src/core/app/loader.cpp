@@ -154,6 +154,10 @@ void Loader::TimerDonnees_Timer() {
 }
 
 void Loader::CommandCharger_Click() {
+    // A click still queued when the shutdown pumps its events starts nothing.
+    if (m_traceState.ApplicationEnFermeture) {
+        return;
+    }
     RunCycle(true);
 }
 

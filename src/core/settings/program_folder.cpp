@@ -35,7 +35,7 @@ std::string UserProgramFolder() {
     return folder ? CheckRep(*folder) : std::string();
 }
 
-std::string DefaultProgramFolder() {
+std::string DefaultProgramFolder(bool create) {
     std::string executable = ExecutableFolder();
     if (!executable.empty() && access(NativePath(executable).c_str(), W_OK) == 0) {
         return executable;
@@ -43,6 +43,9 @@ std::string DefaultProgramFolder() {
     std::string user = UserProgramFolder();
     if (user.empty()) {
         return executable;
+    }
+    if (!create) {
+        return user;
     }
     std::error_code error;
     const fs::path target = NativePath(user);

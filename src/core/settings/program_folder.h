@@ -19,8 +19,9 @@ std::string UserProgramFolder();
 
 // The executable's folder when this process may write into it, else UserProgramFolder(),
 // created on first use with a copy of the executable's Settings folder (the installed
-// defaults: the suite's configuration file, the registry store). Windows-1252, ending with
-// "/"; "" when no folder can be found.
-std::string DefaultProgramFolder();
+// defaults: the suite's configuration file, the registry store) unless `create` is false
+// (a run that only reads, as --status). Windows-1252, ending with "/"; "" when no folder can
+// be found.
+std::string DefaultProgramFolder(bool create = true);
 
 }  // namespace ks

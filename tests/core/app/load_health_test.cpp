@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "core/settings/ini_file.h"
+#include "load_env.h"
 #include "platform/cp1252.h"
 
 namespace ks {
@@ -52,6 +53,38 @@ TEST(LoadHealthTest, TheFactsAsTheOperatorReadsThem) {
     EXPECT_EQ(LastResultText(facts), "échec (transfert annulé, erreur 8 ou 95)"_cp);
     facts.scheduleUntil = "-";
     EXPECT_EQ(ScheduleText(facts), "Programme chargé : aucun"_cp);
+}
+
+// A set postponed by the scheduler's save has not run: the record is that of the sets that
+// did, a good load of set 1 is a success, and only everything postponed records nothing.
+TEST(LoadHealthTest, RecordsTheSetsThatRanAndLeavesPostponedOnesOut) {
+    const DateTime now{2026, 12, 7, 10, 0, 0, 0};
+    const SetOutcome loaded{.active = true, .transferred = true};
+    const SetOutcome postponed{.active = true, .postponed = true};
+    const SetOutcome failed{.active = true, .copyRefused = true};
+    struct Row {
+        std::array<SetOutcome, 2> sets;
+        const char* result;  // "" nothing recorded
+        const char* success;
+        const char* successSets;
+    };
+    for (const Row& row : {
+             Row{{loaded, postponed}, "0", "07/12/2026 09:58:00", "1"},
+             Row{{loaded, loaded}, "0", "07/12/2026 09:58:00", "1,2"},
+             Row{{failed, postponed}, "1", "", ""},
+             Row{{postponed, postponed}, "", "", ""},
+         }) {
+        test::LoadEnv env;
+        env.Start();
+        LoadHealth health({env.ini, env.config, env.settings, env.view, env.errors});
+        health.Record(row.sets, 0, "07/12/2026 09:58:00", std::nullopt, now);
+        const auto value = [&](const char* key) {
+            return env.ini.LectureIni(env.SettingsFile(), "Data", key, "");
+        };
+        EXPECT_EQ(value("Last_Result"), row.result);
+        EXPECT_EQ(value("Last_Success"), row.success);
+        EXPECT_EQ(value("Last_Success_Sets"), row.successSets);
+    }
 }
 
 }  // namespace

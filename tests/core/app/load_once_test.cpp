@@ -291,7 +291,13 @@ INSTANTIATE_TEST_SUITE_P(
                   kExitErrors,
                   ""},
         CauseCase{"WrongOption", nullptr, {"--verbose"}, kExitUsage, "Usage: diffuseur-secours"},
-        CauseCase{"WrongTime", nullptr, {"--at", "7/12/2026"}, kExitUsage, "Usage:"}),
+        CauseCase{"WrongTime", nullptr, {"--at", "7/12/2026"}, kExitUsage, "Usage:"},
+        // No Windows-1252 name holds it: never turned into another folder.
+        CauseCase{"RootOutsideWindows1252",
+                  nullptr,
+                  {"--root", "/tmp/\xF0\x9F\x8E\xB5"},
+                  kExitUsage,
+                  "Usage:"}),
     [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
