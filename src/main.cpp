@@ -173,7 +173,7 @@ int RunDesktop(int argc, char* argv[], const std::string& folder) {
         [&window](QSessionManager& /*manager*/) { window.CloseByProgram(); }, Qt::DirectConnection);
 
     if (!window.Form_Load()) {
-        return ks::kExitAnotherInstance;
+        return window.Refused() ? ks::kExitAnotherInstance : EXIT_SUCCESS;
     }
     window.show();
     const int result = QApplication::exec();

@@ -210,6 +210,7 @@ bool MainWindow::Form_Load() {
     bool quit = false;
     switch (m_instance->Result()) {
         case InstanceLock::Outcome::HeldElsewhere:
+            m_refused = true;
             m_dialogs->MessageBox(MsgIcon::Critical, MsgButtons::Ok, kDesignCaption,
                                   "Il y a une instance de ce programme qui est déjà chargée."_cp +
                                       "\r\n\r\n" + "Le programme va être arrêté."_cp);
@@ -233,7 +234,12 @@ bool MainWindow::Form_Load() {
     m_look->InitGeneralLook(m_loader->StyleEnregistre());
     m_look->LookFenetre(*this);
     m_look->LookFenetre(*m_options);
-    m_loader->InitGeneral(&m_options->Place());
+    // The start-up pumps events: a stop by the system met there runs once it is over, and the
+    // program then ends instead of starting its timers on a shut-down core.
+    InCycle([this] { m_loader->InitGeneral(&m_options->Place()); });
+    if (m_unloaded) {
+        return false;
+    }
     m_options->Refresh();
     m_loader->Positions().PositionFeuille(m_place, "");
     m_loader->SetFenetrePrincipaleChargee(true);

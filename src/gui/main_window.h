@@ -50,9 +50,11 @@ class MainWindow : public QMainWindow, public LoadView {
     // once the core is built, since the core needs this window as its load view first.
     void Attach(Loader& loader, Dialogs& dialogs, Look& look);
 
-    // The start-up. False when it was refused (another instance holds the program's folder):
-    // the message has been shown and the shutdown has run; the caller ends.
+    // The start-up. False when it was refused (another instance holds the program's folder:
+    // the message has been shown) or stopped by the system meanwhile; the shutdown has run
+    // and the caller ends.
     bool Form_Load();
+    bool Refused() const { return m_refused; }
 
     // Closes the window without the quit question (the Quit item once answered, a stop asked
     // by the system); a load that is running ends first.
@@ -129,6 +131,7 @@ class MainWindow : public QMainWindow, public LoadView {
     bool m_loaded = false;          // the start-up went through
     bool m_closeByProgram = false;  // the next close asks nothing
     bool m_unloaded = false;
+    bool m_refused = false;          // another instance holds the program's folder
     bool m_unloadPending = false;    // accepted during a load: runs when the load returns
     bool m_questionPending = false;  // asked during a load: put when the load returns
     int m_cycleDepth = 0;

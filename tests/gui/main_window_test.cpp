@@ -121,6 +121,16 @@ TEST_F(MainWindowTest, TheCloseBoxAnsweredNoKeepsTheProgramAndYesShutsItDown) {
     EXPECT_EQ(desktop.dialogs.messages.size(), 2U);
 }
 
+TEST_F(MainWindowTest, AStopByTheSystemDuringTheStartUpEndsTheProgram) {
+    test::Desktop desktop(root.Folder(), clock);
+    gui::MainWindow& window = desktop.window;
+    QTimer::singleShot(0, &window, [&window] { window.CloseByProgram(); });
+    EXPECT_FALSE(window.Form_Load());
+    EXPECT_FALSE(window.Refused());
+    EXPECT_TRUE(window.Unloaded());
+    EXPECT_FALSE(window.findChild<QTimer*>("TimerDonnees")->isActive());
+}
+
 TEST_F(MainWindowTest, AStopByTheSystemWhileTheQuitQuestionIsOpenStillStops) {
     test::Desktop desktop(root.Folder(), clock);
     gui::MainWindow& window = desktop.window;
@@ -169,6 +179,7 @@ TEST_F(MainWindowTest, ASecondInstanceIsRefusedAndLoadsNothing) {
     ASSERT_EQ(first.Result(), InstanceLock::Outcome::Acquired);
     test::Desktop second(root.Folder(), clock);
     EXPECT_FALSE(second.window.Form_Load());
+    EXPECT_TRUE(second.window.Refused());
 
     ASSERT_EQ(second.dialogs.messages.size(), 1U);
     const auto& message = second.dialogs.messages[0];
