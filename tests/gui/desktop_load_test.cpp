@@ -25,7 +25,6 @@
 namespace ks {
 namespace {
 
-const std::string kGenerator = std::string(KS_BINARY_DIR) + "/tools/demo/ks-demo-station";
 const std::filesystem::path kScreenshots = std::filesystem::path(KS_BINARY_DIR) / "screenshots";
 
 void Screenshot(QWidget& window, const char* name) {
@@ -36,7 +35,8 @@ void Screenshot(QWidget& window, const char* name) {
 TEST(DesktopLoadTest, LancerLimportLoadsTheStationWhileTheWindowAnswersAndItsBarsMove) {
     test::TempDir station;
     ASSERT_EQ(
-        test::RunProgram(kGenerator, {station.Folder()}, station.Folder() + "demo.out").exitCode,
+        test::RunProgram(test::kDemoGenerator, {station.Folder()}, station.Folder() + "demo.out")
+            .exitCode,
         0);
     gui::QtClock clock;
     test::Desktop desktop(station.Folder(), clock);

@@ -24,23 +24,21 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 
-const std::string kProgram = std::string(KS_BINARY_DIR) + "/src/gui/diffuseur-secours";
-const std::string kGenerator = std::string(KS_BINARY_DIR) + "/tools/demo/ks-demo-station";
 const std::string kSettings = "Settings/KS_Diffuseurs_Secours/KS_Diffuseurs_Secours.ini";
 
 class ProgramTest : public ::testing::Test {
   protected:
     test::ProgramOutcome Run(const std::string& folder, std::vector<std::string> args) {
         args.insert(args.begin(), {"--root", folder});
-        return test::RunProgram(kProgram, std::move(args), scratch.Folder() + "run.out");
+        return test::RunProgram(test::kProgram, std::move(args), scratch.Folder() + "run.out");
     }
     test::TempDir scratch;
 };
 
 TEST_F(ProgramTest, AHeadlessLoadIsRefusedWhileTheDesktopProgramRunsOnTheFolder) {
     test::TempDir root;
-    const pid_t desktop =
-        test::StartProgram(kProgram, {"--root", root.Folder()}, scratch.Folder() + "desktop.out");
+    const pid_t desktop = test::StartProgram(test::kProgram, {"--root", root.Folder()},
+                                             scratch.Folder() + "desktop.out");
     ASSERT_GT(desktop, 0);
     bool running = false;
     for (int tries = 0; tries < 200 && !running; ++tries) {
@@ -67,7 +65,8 @@ TEST_F(ProgramTest, StatusSaysWhetherTheLastLoadSucceededAndHowLongAgo) {
     test::TempDir station;
     ASSERT_EQ(Run(station.Folder(), {"--status"}).exitCode, 2) << "never loaded";
     ASSERT_EQ(
-        test::RunProgram(kGenerator, {station.Folder()}, scratch.Folder() + "demo.out").exitCode,
+        test::RunProgram(test::kDemoGenerator, {station.Folder()}, scratch.Folder() + "demo.out")
+            .exitCode,
         0);
     const std::string lastHour =
         "Programme chargé jusqu'au " +
@@ -125,7 +124,7 @@ TEST_F(ProgramTest, AnInstalledProgramWorksInItsOperatorsOwnFolder) {
     // An installation nobody may run but not write: the program and its Settings folder.
     test::TempDir installed;
     fs::permissions(installed.Path(), fs::perms(0755));
-    fs::copy_file(kProgram, installed.Path() / "diffuseur-secours");
+    fs::copy_file(test::kProgram, installed.Path() / "diffuseur-secours");
     fs::create_directories(installed.Path() / "Settings");
     installed.Write("Settings/KS3_Config.ini", "[Installed]\r\nSite=Demo\r\n");
     test::TempDir home;

@@ -16,13 +16,13 @@
 
 #include "station.h"
 #include "support/run_as.h"
+#include "support/run_program.h"
 
 namespace ks::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kTableTool = std::string(KS_BINARY_DIR) + "/tools/ks-table/ks-table";
 const std::string kServerSongs = "Serveur/Data/FDATA22.bt6";
 const std::string kLocalSongs = "Local/Data/FDATA22.bt6";
 const std::string kSettings = "Settings/KS_Diffuseurs_Secours/KS_Diffuseurs_Secours.ini";

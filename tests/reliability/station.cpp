@@ -21,9 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kProgram = std::string(KS_BINARY_DIR) + "/src/gui/diffuseur-secours";
-const std::string kGenerator = std::string(KS_BINARY_DIR) + "/tools/demo/ks-demo-station";
-const std::string kTableTool = std::string(KS_BINARY_DIR) + "/tools/ks-table/ks-table";
 // The station is generated for this day and loaded at this time: the load moves the hours
 // from 11:00 that day to the end of the seventh day after, and purges what is older than the
 // 4th.
@@ -38,7 +35,7 @@ const TempDir& Generated() {
     static const TempDir station;
     static const bool made = [] {
         const LoadRun run =
-            RunBounded({kGenerator, "--size", ChosenSize(), "--date", kDate, station.Folder()});
+            RunBounded({kDemoGenerator, "--size", ChosenSize(), "--date", kDate, station.Folder()});
         if (run.exitCode != 0) {
             std::cerr << "ks-demo-station failed: " << run.output << "\n";
             std::abort();

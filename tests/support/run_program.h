@@ -15,6 +15,12 @@
 
 namespace ks::test {
 
+// The programs the build makes beside the tests.
+inline const std::string kProgram = std::string(KS_BINARY_DIR) + "/src/gui/diffuseur-secours";
+inline const std::string kDemoGenerator =
+    std::string(KS_BINARY_DIR) + "/tools/demo/ks-demo-station";
+inline const std::string kTableTool = std::string(KS_BINARY_DIR) + "/tools/ks-table/ks-table";
+
 struct ProgramOutcome {
     int exitCode = -1;  // -1: not started, or ended by a signal
     std::string output;

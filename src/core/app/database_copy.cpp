@@ -6,8 +6,8 @@
 #include <fstream>
 #include <system_error>
 
-#include "core/db/key_buffer.h"
 #include "core/db/load_stations.h"
+#include "core/db/read_only_table.h"
 #include "core/log/error_handler.h"
 #include "core/log/trace_sink.h"
 #include "core/ports/dialogs.h"
@@ -61,25 +61,15 @@ ServerTable KindOf(const std::string& source) {
 // The record length a table's statistics start with, or 0 when the table could not be
 // opened or asked (its open in the transfer then reports why).
 std::uint32_t RecordLength(engine::BtrCall& engine, const std::string& table) {
-    std::array<std::uint8_t, engine::kPositionBlockSize> block{};
-    block.fill(' ');
-    KeyBuffer key(table);
+    ReadOnlyTable copy(engine, table);
     std::array<std::uint8_t, 4096> statistics{};
-    std::uint32_t length = 0;
-    if (engine.Call(engine::op::kOpen, block.data(), statistics.data(), length, key.Data(),
-                    static_cast<std::uint8_t>(engine::kKeyBufferSize),
-                    engine::open_mode::kReadOnly) != engine::status::kSuccess) {
+    auto length = static_cast<std::uint32_t>(statistics.size());
+    if (!copy.IsOpen() ||
+        copy.Call(engine::op::kStat, statistics.data(), length) != engine::status::kSuccess ||
+        length < 2) {
         return 0;
     }
-    length = static_cast<std::uint32_t>(statistics.size());
-    const bool asked = engine.Call(engine::op::kStat, block.data(), statistics.data(), length,
-                                   key.Data(), static_cast<std::uint8_t>(engine::kKeyBufferSize),
-                                   0) == engine::status::kSuccess &&
-                       length >= 2;
-    std::uint32_t none = 0;
-    engine.Call(engine::op::kClose, block.data(), nullptr, none, key.Data(),
-                static_cast<std::uint8_t>(engine::kKeyBufferSize), 0);
-    return asked ? static_cast<std::uint32_t>(statistics[0] | (statistics[1] << 8U)) : 0;
+    return static_cast<std::uint32_t>(statistics[0] | (statistics[1] << 8U));
 }
 
 bool FolderExists(const std::string& folder) {

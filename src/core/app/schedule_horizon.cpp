@@ -1,12 +1,11 @@
 #include "core/app/schedule_horizon.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <cstdint>
 #include <vector>
 
-#include "core/db/key_buffer.h"
+#include "core/db/read_only_table.h"
 #include "engine/btr_call.h"
 #include "engine/btr_codes.h"
 
@@ -24,33 +23,24 @@ constexpr std::uint32_t kRecordRoom = 4096;
 }  // namespace
 
 std::optional<std::string> LastScheduledHour(engine::BtrCall& engine, const std::string& path) {
-    std::array<std::uint8_t, engine::kPositionBlockSize> block{};
-    std::vector<std::uint8_t> record(kRecordRoom);
-    KeyBuffer name(path);
-    std::uint32_t length = 0;
-    if (engine.Call(op::kOpen, block.data(), record.data(), length, name.Data(),
-                    static_cast<std::uint8_t>(engine::kKeyBufferSize),
-                    engine::open_mode::kReadOnly) != st::kSuccess) {
+    ReadOnlyTable schedule(engine, path);
+    if (!schedule.IsOpen()) {
         return std::nullopt;
     }
-    std::optional<std::string> hour;
-    KeyBuffer key("");
-    length = kRecordRoom;
-    const std::int16_t status =
-        engine.Call(op::kGetLast, block.data(), record.data(), length, key.Data(),
-                    static_cast<std::uint8_t>(engine::kKeyBufferSize), 0);
+    std::vector<std::uint8_t> record(kRecordRoom);
+    std::uint32_t length = kRecordRoom;
+    const std::int16_t status = schedule.Call(op::kGetLast, record.data(), length);
     if (status == st::kEndOfFile) {
-        hour = std::string();
-    } else if (status == st::kSuccess && length >= kHourLength) {
-        std::string text(record.begin(), record.begin() + kHourLength);
-        if (std::all_of(text.begin(), text.end(),
-                        [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; })) {
-            hour = std::move(text);
-        }
+        return std::string();
     }
-    length = 0;
-    engine.Call(op::kClose, block.data(), record.data(), length, name.Data(),
-                static_cast<std::uint8_t>(engine::kKeyBufferSize), 0);
+    if (status != st::kSuccess || length < kHourLength) {
+        return std::nullopt;
+    }
+    std::string hour(record.begin(), record.begin() + kHourLength);
+    if (!std::all_of(hour.begin(), hour.end(),
+                     [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; })) {
+        return std::nullopt;
+    }
     return hour;
 }
 

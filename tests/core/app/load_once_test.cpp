@@ -28,9 +28,6 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 
-const std::string kProgram = std::string(KS_BINARY_DIR) + "/src/gui/diffuseur-secours";
-const std::string kGenerator = std::string(KS_BINARY_DIR) + "/tools/demo/ks-demo-station";
-
 // The tables a load writes into, and the hours it moves when it starts at 10:29 on the
 // 7th: from 11:00 that day to the end of the seventh day after.
 constexpr std::array<int, 15> kTables{0, 9, 20, 21, 22, 23, 24, 26, 27, 28, 29, 31, 32, 35, 53};
@@ -59,9 +56,9 @@ class LoadOnceTest : public ::testing::Test {
   protected:
     // One demo station for the suite; each test works on its own copy.
     static void SetUpTestSuite() {
-        if (fs::exists(kProgram) && fs::exists(kGenerator)) {
+        if (fs::exists(test::kProgram) && fs::exists(test::kDemoGenerator)) {
             s_station = new test::TempDir;
-            test::RunProgram(kGenerator, {"--date", "20261207", s_station->Folder()},
+            test::RunProgram(test::kDemoGenerator, {"--date", "20261207", s_station->Folder()},
                              s_station->Folder() + "generator.out");
         }
     }
@@ -96,7 +93,7 @@ class LoadOnceTest : public ::testing::Test {
     test::ProgramOutcome Load(std::vector<std::string> extra = {}) {
         std::vector<std::string> args{"--root", root.Folder(), "--load-once", "--at", kAt};
         args.insert(args.end(), extra.begin(), extra.end());
-        return Run(kProgram, args);
+        return Run(test::kProgram, args);
     }
 
     std::vector<std::string> Records(const std::string& folder, int file) {
@@ -156,7 +153,7 @@ TEST_F(LoadOnceTest, LoadBringsTheServersHoursSongsAndAdvertisingAndASecondChang
     // none.
     std::vector<std::string> environment{"QT_QPA_PLATFORM=xcb", "PATH=/usr/bin:/bin"};
     const test::ProgramOutcome first =
-        Run(kProgram, {"--root", root.Folder(), "--load-once", "--at", kAt}, &environment);
+        Run(test::kProgram, {"--root", root.Folder(), "--load-once", "--at", kAt}, &environment);
     ASSERT_EQ(first.exitCode, kExitLoaded) << first.output;
 
     for (const int file : {35, 53, 27}) {

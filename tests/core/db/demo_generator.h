@@ -10,9 +10,6 @@
 
 namespace ks::test {
 
-inline const std::string kDemoGenerator =
-    std::string(KS_BINARY_DIR) + "/tools/demo/ks-demo-station";
-
 using GeneratorOutcome = ProgramOutcome;
 
 inline GeneratorOutcome RunDemoGenerator(std::vector<std::string> args, const TempDir& scratch) {
