@@ -22,14 +22,11 @@ class FileOps {
   public:
     // Milliseconds from an arbitrary start; durations are differences of two readings.
     using TickSource = std::function<std::uint64_t()>;
-    // The main window's RelancerApplication(testMode, caller), asked for when memory runs out.
-    using RestartRequest = std::function<void(std::int16_t testMode, std::string_view caller)>;
 
     // The tick source defaults to the clock's 64-bit tick count.
     FileOps(TraceSink& trace, ErrorHandler& errors, Clock& clock);
 
     void SetTickSource(TickSource ticks);
-    void SetRestartRequest(RestartRequest restart);
     // Replaces the shell copy and delete (tests inject result codes through it).
     void SetShellOperation(ShellOperation shell);
 
@@ -70,7 +67,6 @@ class FileOps {
     TraceSink& m_trace;
     ErrorHandler& m_errors;
     TickSource m_ticks;
-    RestartRequest m_restart;
     ShellOperation m_shell;
 };
 

@@ -178,10 +178,6 @@ TEST_P(FileCopyCodeTest, EachResultCodeHasItsLine) {
         flagsSeen.push_back(flags);
         return c.code;
     });
-    std::vector<std::string> restarts;
-    ops.SetRestartRequest([&](std::int16_t mode, std::string_view caller) {
-        restarts.push_back(std::to_string(mode) + " " + std::string(caller));
-    });
     EXPECT_FALSE(ops.File_Copy(source, At("t.bt6"), 1024));
     ASSERT_EQ(trace.lines.size(), 2U);
     EXPECT_EQ(trace.lines[0].message, "File_Copy: Err: " + std::to_string(c.code) + c.text +
@@ -189,11 +185,6 @@ TEST_P(FileCopyCodeTest, EachResultCodeHasItsLine) {
     EXPECT_EQ(trace.lines[0].incident, c.incident);
     EXPECT_THAT(trace.lines[1].message, StartsWith("Free space for /: "));
     EXPECT_THAT(flagsSeen, ElementsAre(1024 + 16));
-    if (c.code == 14) {
-        EXPECT_THAT(restarts, ElementsAre("0 Lib_Systeme:File_Copy"));
-    } else {
-        EXPECT_THAT(restarts, IsEmpty());
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, FileCopyCodeTest,

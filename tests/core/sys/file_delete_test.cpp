@@ -109,21 +109,12 @@ TEST_P(FileDeleteCodeTest, EachResultCodeHasItsLine) {
     const DeleteCodeCase& c = GetParam();
     ops.SetShellOperation(
         [&](ShellOp, std::string_view, std::string_view, std::int32_t) { return c.code; });
-    std::vector<std::string> restarts;
-    ops.SetRestartRequest([&](std::int16_t mode, std::string_view caller) {
-        restarts.push_back(std::to_string(mode) + " " + std::string(caller));
-    });
     EXPECT_FALSE(ops.File_Delete(At("f.Log"), "Lib_Public:TraceLogForce"));
     ASSERT_EQ(trace.lines.size(), 1U);
     EXPECT_EQ(trace.lines[0].message,
               c.head + std::to_string(c.code) + c.text + At("f.Log") +
                   " |Sub: Lib_Public:TraceLogForce>Lib_Systeme:File_Delete");
     EXPECT_EQ(trace.lines[0].incident, c.incident);
-    if (c.code == 14) {
-        EXPECT_THAT(restarts, ElementsAre("0 Lib_Systeme:File_Delete"));
-    } else {
-        EXPECT_THAT(restarts, IsEmpty());
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
