@@ -35,7 +35,12 @@ class FlushScope {
 }  // namespace
 
 DailyTraceLog::DailyTraceLog(TraceState& state, ErrorHandler& errors, const Clock& clock)
-    : m_state(state), m_errors(errors), m_clock(clock), m_ticks(clock) {}
+    : m_state(state), m_errors(errors), m_clock(clock) {}
+
+// The machine's 64-bit count of milliseconds since start; it never wraps.
+std::uint64_t DailyTraceLog::TimingTickCount() const {
+    return m_clock.TickCount64();
+}
 
 void DailyTraceLog::TraceLog(std::int16_t base, std::int16_t file, std::int16_t level,
                              std::string_view message, bool incident, std::int16_t base2,
@@ -52,8 +57,8 @@ void DailyTraceLog::TraceLog(std::int16_t base, std::int16_t file, std::int16_t 
         now = m_clock.Now();
         const std::string timing = ks::TimingMilliSec(now, &m_errors);
         const bool firstOfBatch = m_listeLog.empty();
-        prefix = TracePrefix(timing, base, file, level, m_ticks.TimingTickCount(),
-                             m_state.LastMarkTick, firstOfBatch);
+        prefix = TracePrefix(timing, base, file, level, TimingTickCount(), m_state.LastMarkTick,
+                             firstOfBatch);
         std::string line;
         line.reserve(prefix.size() + message.size());
         line += prefix;
@@ -209,7 +214,7 @@ TraceHeaderValues DailyTraceLog::ReadHeaderValues(std::string_view caller) {
             m_errors.Guard(caller, [&] { target = source(); });
         }
     };
-    m_errors.Guard(caller, [&] { values.uptime = UptimeText(m_ticks.TimingTickCount()); });
+    m_errors.Guard(caller, [&] { values.uptime = UptimeText(TimingTickCount()); });
     read(m_header.VersionApplication, values.version);
     read(m_header.ExeFolder, values.exeFolder);
     read(m_header.ExeBaseName, values.exeBaseName);

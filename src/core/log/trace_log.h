@@ -11,7 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include "core/log/tick_count.h"
 #include "core/log/trace_header.h"
 #include "core/log/trace_sink.h"
 #include "core/log/trace_state.h"
@@ -53,7 +52,7 @@ class DailyTraceLog : public TraceSink {
 
     // "09:05:07:042" for now.
     std::string TimingMilliSec();
-    std::uint64_t TimingTickCount() { return m_ticks.TimingTickCount(); }
+    std::uint64_t TimingTickCount() const;
 
     // The log folder, ending with "/"; blank disables writing to file.
     void SetDossierLog(std::string folder) { m_dossierLog = std::move(folder); }
@@ -91,7 +90,6 @@ class DailyTraceLog : public TraceSink {
     TraceState& m_state;
     ErrorHandler& m_errors;
     const Clock& m_clock;
-    TickCounter m_ticks;
     std::string m_dossierLog;
     std::string m_formatJour = "dd/MM/yyyy";
     TextSource m_threshold;
