@@ -51,11 +51,9 @@ void DailyTraceLog::TraceLog(std::int16_t base, std::int16_t file, std::int16_t 
     if (IsBlank(message)) {
         return;
     }
-    DateTime now;
     std::string prefix;
     m_errors.Guard(kCallerTraceLog, [&] {
-        now = m_clock.Now();
-        const std::string timing = ks::TimingMilliSec(now, &m_errors);
+        const std::string timing = ks::TimingMilliSec(m_clock.Now(), &m_errors);
         const bool firstOfBatch = m_listeLog.empty();
         prefix = TracePrefix(timing, base, file, level, TimingTickCount(), m_state.LastMarkTick,
                              firstOfBatch);
@@ -70,8 +68,7 @@ void DailyTraceLog::TraceLog(std::int16_t base, std::int16_t file, std::int16_t 
         ++m_incidentCount;
     }
     if (incident || base2 >= 0) {
-        m_errors.Guard(kCallerTraceLog, [&] { RegisterIncident(base, now, prefix, message); });
-        // Every incident reaches the file at once, even for a slot without an incident list.
+        // Every incident reaches the file at once.
         if (m_state.TraceFichierActif && flushNow) {
             TraceLogForce(m_listeLog, "");
         }
@@ -156,54 +153,6 @@ std::string DailyTraceLog::TimingMilliSec() {
     std::string timing;
     m_errors.Guard(kCallerTraceLog, [&] { timing = ks::TimingMilliSec(m_clock.Now(), &m_errors); });
     return timing;
-}
-
-const std::vector<std::string>* DailyTraceLog::ListeIncidents(std::int16_t base) const {
-    if (base < 0 || base >= kIncidentSlots) {
-        return nullptr;
-    }
-    return &m_incidents[static_cast<std::size_t>(base)].lines;
-}
-
-bool DailyTraceLog::CheckIncidents(std::int16_t base) const {
-    if (base < 0 || base >= kIncidentSlots) {
-        return false;
-    }
-    return m_incidents[static_cast<std::size_t>(base)].checked;
-}
-
-void DailyTraceLog::SetCheckIncidents(std::int16_t base, bool checked) {
-    if (IncidentSlot* slot = Slot(base)) {
-        slot->checked = checked;
-    }
-}
-
-DailyTraceLog::IncidentSlot* DailyTraceLog::Slot(std::int16_t base) {
-    if (base < 0 || base >= kIncidentSlots) {
-        return nullptr;
-    }
-    return &m_incidents[static_cast<std::size_t>(base)];
-}
-
-void DailyTraceLog::RegisterIncident(std::int16_t base, const DateTime& now,
-                                     std::string_view prefix, std::string_view message) {
-    IncidentSlot* slot = Slot(base);
-    if (slot == nullptr) {
-        return;
-    }
-    if (slot->lines.size() > kMaxIncidentLines) {
-        slot->lines.clear();
-    }
-    std::string stripped = Trim(message);
-    while (!stripped.empty() && stripped.front() == ':') {
-        stripped = Trim(std::string_view(stripped).substr(1));
-    }
-    std::string entry = Date2StringEx(now, "dd/MM", &m_errors);
-    entry += ' ';
-    entry += prefix;
-    entry += stripped;
-    slot->lines.push_back(std::move(entry));
-    slot->checked = true;
 }
 
 TraceHeaderValues DailyTraceLog::ReadHeaderValues(std::string_view caller) {

@@ -1,10 +1,9 @@
 // The daily trace log: every part of the program adds its lines here; they wait in the
 // pending list and are appended in batches to one file per day, DossierLog + "20261207.Log",
 // in Windows-1252 with CR LF endings, after a header block once per day and per run.
-// Incidents are also kept per database slot for the auxiliary window and flush at once.
+// Incidents reach the file at once.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -29,12 +28,6 @@ class DailyTraceLog : public TraceSink {
     using FileDeleter = std::function<void(const std::string& file, std::string_view caller)>;
     // Reads a text owned by another object (the threshold field of the options window).
     using TextSource = std::function<std::string()>;
-
-    // Database slots that have an incident list and indicator; other slots, -1 included,
-    // have none.
-    static constexpr std::int16_t kIncidentSlots = 5;
-    // An incident list longer than this is cleared before the next incident.
-    static constexpr std::size_t kMaxIncidentLines = 1000;
 
     DailyTraceLog(TraceState& state, ErrorHandler& errors, const Clock& clock);
 
@@ -68,22 +61,10 @@ class DailyTraceLog : public TraceSink {
     void SetFileDeleter(FileDeleter deleter) { m_deleter = std::move(deleter); }
 
     std::vector<std::string>& ListeLog() { return m_listeLog; }
-    // The incident list of a slot; nullptr for a slot without one.
-    const std::vector<std::string>* ListeIncidents(std::int16_t base) const;
-    bool CheckIncidents(std::int16_t base) const;
-    void SetCheckIncidents(std::int16_t base, bool checked);
     // Incident lines traced since the start, whatever their slot (a headless run's verdict).
     std::size_t Incidents() const { return m_incidentCount; }
 
   private:
-    struct IncidentSlot {
-        std::vector<std::string> lines;
-        bool checked = false;
-    };
-
-    IncidentSlot* Slot(std::int16_t base);
-    void RegisterIncident(std::int16_t base, const DateTime& now, std::string_view prefix,
-                          std::string_view message);
     TraceHeaderValues ReadHeaderValues(std::string_view caller);
     void Purge(const DateTime& now, std::string_view caller);
 
@@ -96,7 +77,6 @@ class DailyTraceLog : public TraceSink {
     TraceHeaderSources m_header;
     FileDeleter m_deleter;
     std::vector<std::string> m_listeLog;
-    std::array<IncidentSlot, kIncidentSlots> m_incidents;
     bool m_flushing = false;
     std::size_t m_incidentCount = 0;
 };

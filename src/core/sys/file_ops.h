@@ -61,7 +61,7 @@ class FileOps {
     // Names (Windows-1252, without folder) of the files of `folder` matching the wildcard
     // `pattern` without regard to case, hidden files included, folders and names Windows-1252
     // cannot hold skipped, in byte order. A missing or unreadable folder gives an empty list.
-    std::vector<std::string> ListFiles(std::string_view folder, std::string_view pattern);
+    static std::vector<std::string> ListFiles(std::string_view folder, std::string_view pattern);
 
   private:
     TraceSink& m_trace;

@@ -1,5 +1,5 @@
-// Incidents and failures: the incident lists per slot, error reports written at once, and a
-// log folder that cannot be written.
+// Incidents and failures: incidents and error reports written at once, and a log folder
+// that cannot be written.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -11,56 +11,30 @@
 namespace ks::test {
 namespace {
 
-TEST_F(TraceLogTest, IncidentIsListedForItsSlotAndFlushedAtOnce) {
-    Trace("before");
-    log.TraceLog(2, 22, -1, "  :: : Status 4 on FDATA22 ", true);
-
-    ASSERT_NE(log.ListeIncidents(2), nullptr);
-    EXPECT_EQ(*log.ListeIncidents(2),
-              std::vector<std::string>{"07/12 09:05:07:042 :2:22: :    :Status 4 on FDATA22"});
-    EXPECT_TRUE(log.CheckIncidents(2));
-    EXPECT_FALSE(log.CheckIncidents(0));
-    EXPECT_TRUE(log.ListeLog().empty());
-    EXPECT_EQ(Count(Today(), "09:05:07:042 :2:22: :    :  :: : Status 4 on FDATA22 \r\n"), 1U);
-
-    log.SetCheckIncidents(2, false);
-    EXPECT_FALSE(log.CheckIncidents(2));
-}
-
-TEST_F(TraceLogTest, ASlotWithoutAListStillFlushes) {
-    log.TraceLog(-1, -1, -1, "no slot", true);
-    log.TraceLog(7, -1, -1, "slot 7", true);
-    EXPECT_EQ(log.ListeIncidents(-1), nullptr);
-    EXPECT_EQ(log.ListeIncidents(7), nullptr);
-    EXPECT_FALSE(log.CheckIncidents(-1));
-    EXPECT_TRUE(log.ListeLog().empty());
-    EXPECT_EQ(Count(Today(), "slot 7\r\n"), 1U);
-    for (std::int16_t slot = 0; slot < DailyTraceLog::kIncidentSlots; ++slot) {
-        EXPECT_TRUE(log.ListeIncidents(slot)->empty());
+TEST_F(TraceLogTest, AnIncidentOrASecondSlotReachesTheFileAtOnceUnlessHeld) {
+    struct Case {
+        std::int16_t base;
+        bool incident;
+        std::int16_t base2;
+        bool flushNow;
+        bool written;
+    };
+    const Case cases[] = {
+        {2, true, -1, true, true},    // an incident of a slot
+        {-1, true, -1, true, true},   // without a slot
+        {1, false, 3, true, true},    // a second slot number without the incident flag
+        {0, true, -1, false, false},  // held by its caller
+        {0, false, -1, true, false},  // an ordinary line waits for its batch
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string text = "line " + std::to_string(++n);
+        const std::size_t incidents = log.Incidents();
+        log.TraceLog(c.base, 22, -1, text, c.incident, c.base2, c.flushNow);
+        EXPECT_EQ(Count(Today(), text + "\r\n"), c.written ? 1U : 0U) << text;
+        EXPECT_EQ(log.Incidents(), incidents + (c.incident ? 1U : 0U)) << text;
+        log.ListeLog().clear();
     }
-}
-
-TEST_F(TraceLogTest, ASecondSlotNumberRegistersWithoutTheIncidentFlag) {
-    log.TraceLog(1, -1, -1, "via base2", false, 3);
-    EXPECT_EQ(log.ListeIncidents(1)->size(), 1U);
-    EXPECT_TRUE(log.ListeIncidents(3)->empty());
-    EXPECT_TRUE(log.ListeLog().empty());
-}
-
-TEST_F(TraceLogTest, IncidentWithFlushNowFalseWaits) {
-    log.TraceLog(0, -1, -1, "held incident", true, -1, false);
-    EXPECT_EQ(log.ListeIncidents(0)->size(), 1U);
-    EXPECT_EQ(log.ListeLog().size(), 1U);
-}
-
-TEST_F(TraceLogTest, AnIncidentListPast1000LinesStartsAgain) {
-    state.TraceFichierActif = false;  // no file needed here
-    for (int i = 0; i < 1001; ++i) {
-        log.TraceLog(0, -1, -1, "incident", true);
-    }
-    EXPECT_EQ(log.ListeIncidents(0)->size(), 1001U);
-    log.TraceLog(0, -1, -1, "incident", true);
-    EXPECT_EQ(log.ListeIncidents(0)->size(), 1U);
 }
 
 TEST_F(TraceLogTest, AnErrorReportReachesTheFileAtOnce) {
