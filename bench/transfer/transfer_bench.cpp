@@ -22,17 +22,17 @@
 #include <string>
 #include <vector>
 
+#include "core/base/error_handler.h"
+#include "core/base/load_view.h"
+#include "core/base/trace_state.h"
 #include "core/db/btrieve_layer.h"
 #include "core/db/btrieve_report.h"
 #include "core/db/db_state.h"
 #include "core/db/load_stations.h"
 #include "core/db/message_sink.h"
 #include "core/db/pervasive_files.h"
-#include "core/log/error_handler.h"
 #include "core/log/trace_log.h"
-#include "core/log/trace_state.h"
 #include "core/ports/console_ports.h"
-#include "core/ports/load_view.h"
 #include "core/sys/file_ops.h"
 #include "core/transfer/record_transfer.h"
 #include "engine/record_engine.h"

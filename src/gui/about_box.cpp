@@ -9,7 +9,7 @@
 #include <QStandardPaths>
 #include <QVBoxLayout>
 
-#include "core/ports/dialogs.h"
+#include "core/base/dialogs.h"
 #include "gui/program_icon.h"
 #include "gui/qt_ports.h"
 #include "platform/cp1252.h"

@@ -15,7 +15,7 @@
 #include <utility>
 
 #include "core/app/loader.h"
-#include "core/ports/dialogs.h"
+#include "core/base/dialogs.h"
 #include "gui/about_box.h"
 #include "gui/look.h"
 #include "gui/options_window.h"

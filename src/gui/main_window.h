@@ -12,7 +12,7 @@
 #include <memory>
 #include <optional>
 
-#include "core/ports/load_view.h"
+#include "core/base/load_view.h"
 #include "core/sys/instance_lock.h"
 #include "gui/window_place.h"
 

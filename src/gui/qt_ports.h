@@ -3,9 +3,9 @@
 
 #include <QElapsedTimer>
 
-#include "core/ports/clock.h"
-#include "core/ports/dialogs.h"
-#include "core/ports/event_pump.h"
+#include "core/base/clock.h"
+#include "core/base/dialogs.h"
+#include "core/base/event_pump.h"
 
 class QWidget;
 

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "core/ports/dialogs.h"
+#include "core/base/dialogs.h"
 
 class QPushButton;
 class QTimer;

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/settings/ini_file.h"
+#include "core/sys/ini_file.h"
 #include "support/changed_lines.h"
 
 namespace {

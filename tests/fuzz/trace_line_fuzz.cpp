@@ -17,10 +17,10 @@
 #include <string>
 #include <string_view>
 
-#include "core/log/error_handler.h"
+#include "core/base/error_handler.h"
+#include "core/base/trace_state.h"
 #include "core/log/trace_log.h"
 #include "core/log/trace_prefix.h"
-#include "core/log/trace_state.h"
 #include "core/sys/text_helpers.h"
 #include "support/fake_clock.h"
 #include "support/fake_event_pump.h"

@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "core/settings/ini_file.h"
+#include "core/sys/ini_file.h"
 #include "core/sys/instance_lock.h"
 #include "support/run_as.h"
 #include "support/run_program.h"

@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <string>
 
-#include "core/log/error_handler.h"
+#include "core/base/error_handler.h"
 #include "core/sys/dialog_msg.h"
 #include "desktop.h"
 #include "platform/cp1252.h"

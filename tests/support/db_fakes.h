@@ -2,10 +2,10 @@
 // starts from, whether its engine is scripted or real.
 #pragma once
 
+#include "core/base/error_handler.h"
+#include "core/base/trace_state.h"
 #include "core/db/db_state.h"
 #include "core/db/load_stations.h"
-#include "core/log/error_handler.h"
-#include "core/log/trace_state.h"
 #include "support/fake_clock.h"
 #include "support/fake_dialogs.h"
 #include "support/fake_event_pump.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/ports/clock.h"
+#include "core/base/clock.h"
 
 namespace ks::test {
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/ports/dialogs.h"
+#include "core/base/dialogs.h"
 
 namespace ks::test {
 

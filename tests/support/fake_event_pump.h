@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "core/ports/event_pump.h"
+#include "core/base/event_pump.h"
 
 namespace ks::test {
 

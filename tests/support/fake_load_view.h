@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/ports/load_view.h"
+#include "core/base/load_view.h"
 
 namespace ks::test {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/log/trace_sink.h"
+#include "core/base/trace_sink.h"
 
 namespace ks::test {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/sys/date_time.h"
+#include "core/base/date_time.h"
 #include "tools/demo/demo_library.h"
 #include "tools/demo/demo_random.h"
 

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "core/app/time_stamp.h"
-#include "core/log/failure.h"
+#include "core/base/failure.h"
 #include "core/settings/ini_access.h"
 #include "core/sys/text_helpers.h"
 #include "platform/cp1252.h"

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <utility>
 
-#include "core/log/error_handler.h"
-#include "core/log/failure.h"
+#include "core/base/error_handler.h"
+#include "core/base/failure.h"
 #include "core/sys/folder_ops.h"
 #include "tools/demo/demo_settings.h"
 #include "tools/demo/table_writer.h"

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "core/base/date_time.h"
 #include "core/db/catalogue.h"
 #include "core/db/record_buffer.h"
-#include "core/sys/date_time.h"
 #include "engine/btr_call.h"
 #include "tools/demo/demo_folders.h"
 #include "tools/demo/demo_library.h"

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <system_error>
 
-#include "core/log/error_handler.h"
-#include "core/log/trace_state.h"
+#include "core/base/error_handler.h"
+#include "core/base/trace_state.h"
 #include "core/ports/console_ports.h"
 #include "core/settings/config_files.h"
 #include "core/settings/config_folders.h"

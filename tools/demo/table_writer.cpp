@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "core/base/failure.h"
 #include "core/db/structure_btr.h"
-#include "core/log/failure.h"
 #include "engine/btr_codes.h"
 
 namespace ks::demo {

@@ -6,13 +6,13 @@
 #include <fstream>
 #include <system_error>
 
+#include "core/base/dialogs.h"
+#include "core/base/error_handler.h"
+#include "core/base/event_pump.h"
+#include "core/base/load_view.h"
+#include "core/base/trace_sink.h"
 #include "core/db/load_stations.h"
 #include "core/db/read_only_table.h"
-#include "core/log/error_handler.h"
-#include "core/log/trace_sink.h"
-#include "core/ports/dialogs.h"
-#include "core/ports/event_pump.h"
-#include "core/ports/load_view.h"
 #include "core/settings/backup_settings.h"
 #include "core/settings/ini_access.h"
 #include "core/sys/file_ops.h"

@@ -7,7 +7,7 @@
 #include <array>
 #include <string>
 
-#include "core/ports/load_view.h"
+#include "core/base/load_view.h"
 
 namespace ks {
 

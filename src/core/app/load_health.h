@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/app/load_cycle.h"
-#include "core/sys/date_time.h"
+#include "core/base/date_time.h"
 
 namespace ks {
 

@@ -6,10 +6,10 @@
 
 #include "core/app/schedule_horizon.h"
 #include "core/app/time_stamp.h"
-#include "core/ports/clock.h"
-#include "core/ports/dialogs.h"
-#include "core/ports/event_pump.h"
-#include "core/ports/load_view.h"
+#include "core/base/clock.h"
+#include "core/base/dialogs.h"
+#include "core/base/event_pump.h"
+#include "core/base/load_view.h"
 #include "core/settings/form_window.h"
 #include "core/sys/folder_ops.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/sys/date_time.h"
+#include "core/base/date_time.h"
 
 namespace ks {
 

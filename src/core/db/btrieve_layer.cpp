@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/base/clock.h"
+#include "core/base/dialogs.h"
+#include "core/base/error_handler.h"
+#include "core/base/trace_sink.h"
+#include "core/base/trace_state.h"
 #include "core/db/btrieve_report.h"
 #include "core/db/db_state.h"
 #include "core/db/key_buffer.h"
 #include "core/db/read_normalisation.h"
-#include "core/log/error_handler.h"
-#include "core/log/trace_sink.h"
-#include "core/log/trace_state.h"
-#include "core/ports/clock.h"
-#include "core/ports/dialogs.h"
 #include "core/sys/text_helpers.h"
 #include "engine/btr_call.h"
 #include "engine/btr_codes.h"

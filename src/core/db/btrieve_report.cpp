@@ -2,12 +2,12 @@
 
 #include <utility>
 
+#include "core/base/clock.h"
+#include "core/base/error_handler.h"
+#include "core/base/trace_sink.h"
 #include "core/db/db_state.h"
 #include "core/db/load_stations.h"
 #include "core/db/message_sink.h"
-#include "core/log/error_handler.h"
-#include "core/log/trace_sink.h"
-#include "core/ports/clock.h"
 #include "core/sys/text_helpers.h"
 #include "engine/btr_codes.h"
 #include "platform/cp1252.h"

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "core/log/failure.h"
+#include "core/base/failure.h"
 #include "core/sys/text_helpers.h"
 
 namespace ks {

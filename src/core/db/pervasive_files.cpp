@@ -4,12 +4,12 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/base/error_handler.h"
+#include "core/base/trace_sink.h"
 #include "core/db/btrieve_report.h"
 #include "core/db/db_state.h"
 #include "core/db/key_buffer.h"
 #include "core/db/load_stations.h"
-#include "core/log/error_handler.h"
-#include "core/log/trace_sink.h"
 #include "core/sys/file_ops.h"
 #include "core/sys/folder_ops.h"
 #include "core/sys/text_helpers.h"

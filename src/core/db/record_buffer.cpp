@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/log/failure.h"
+#include "core/base/failure.h"
 
 namespace ks {
 

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <string>
 
-#include "core/log/failure.h"
+#include "core/base/failure.h"
 #include "platform/native_path.h"
 
 namespace ks {

@@ -2,10 +2,10 @@
 
 #include <optional>
 
-#include "core/log/error_handler.h"
+#include "core/base/clock.h"
+#include "core/base/dialogs.h"
+#include "core/base/error_handler.h"
 #include "core/log/trace_log.h"
-#include "core/ports/clock.h"
-#include "core/ports/dialogs.h"
 #include "core/sys/file_ops.h"
 #include "core/sys/text_helpers.h"
 #include "platform/cp1252.h"

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <optional>
 
+#include "core/base/clock.h"
+#include "core/base/error_handler.h"
 #include "core/log/append_file.h"
-#include "core/log/error_handler.h"
 #include "core/log/log_purge.h"
 #include "core/log/trace_prefix.h"
 #include "core/log/uptime_text.h"
-#include "core/ports/clock.h"
 #include "core/sys/text_helpers.h"
 
 namespace ks {

@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
+#include "core/base/date_time.h"
+#include "core/base/trace_sink.h"
+#include "core/base/trace_state.h"
 #include "core/log/trace_header.h"
-#include "core/log/trace_sink.h"
-#include "core/log/trace_state.h"
-#include "core/sys/date_time.h"
 
 namespace ks {
 

@@ -1,6 +1,6 @@
 #include "core/log/trace_prefix.h"
 
-#include "core/log/failure.h"
+#include "core/base/failure.h"
 #include "core/sys/text_helpers.h"
 
 namespace ks {

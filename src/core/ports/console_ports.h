@@ -12,11 +12,11 @@
 #include <string>
 #include <string_view>
 
-#include "core/log/trace_sink.h"
-#include "core/ports/clock.h"
-#include "core/ports/dialogs.h"
-#include "core/ports/event_pump.h"
-#include "core/ports/load_view.h"
+#include "core/base/clock.h"
+#include "core/base/dialogs.h"
+#include "core/base/event_pump.h"
+#include "core/base/load_view.h"
+#include "core/base/trace_sink.h"
 
 namespace ks {
 

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/base/event_pump.h"
 #include "core/ports/console_ports.h"
-#include "core/ports/event_pump.h"
 #include "engine/btr_call.h"
 
 namespace ks {

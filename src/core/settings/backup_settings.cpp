@@ -2,12 +2,12 @@
 
 #include <utility>
 
-#include "core/log/error_handler.h"
-#include "core/log/failure.h"
-#include "core/log/trace_sink.h"
-#include "core/log/trace_state.h"
-#include "core/ports/dialogs.h"
-#include "core/ports/load_view.h"
+#include "core/base/dialogs.h"
+#include "core/base/error_handler.h"
+#include "core/base/failure.h"
+#include "core/base/load_view.h"
+#include "core/base/trace_sink.h"
+#include "core/base/trace_state.h"
 #include "core/settings/config_files.h"
 #include "core/settings/frequency_lines.h"
 #include "core/settings/ini_access.h"

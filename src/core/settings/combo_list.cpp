@@ -1,6 +1,6 @@
 #include "core/settings/combo_list.h"
 
-#include "core/log/failure.h"
+#include "core/base/failure.h"
 
 namespace ks {
 

@@ -1,7 +1,7 @@
 #include "core/settings/config_files.h"
 
-#include "core/log/error_handler.h"
-#include "core/ports/dialogs.h"
+#include "core/base/dialogs.h"
+#include "core/base/error_handler.h"
 #include "core/settings/config_folders.h"
 #include "core/settings/ini_access.h"
 #include "core/sys/file_ops.h"

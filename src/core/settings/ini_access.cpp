@@ -2,12 +2,12 @@
 
 #include <optional>
 
-#include "core/log/error_handler.h"
-#include "core/settings/ini_file.h"
-#include "core/settings/whole_file.h"
+#include "core/base/error_handler.h"
 #include "core/sys/file_ops.h"
 #include "core/sys/folder_ops.h"
+#include "core/sys/ini_file.h"
 #include "core/sys/text_helpers.h"
+#include "core/sys/whole_file.h"
 #include "platform/native_path.h"
 
 namespace ks {

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/log/error_handler.h"
+#include "core/base/error_handler.h"
 #include "core/settings/whole_number.h"
 #include "core/sys/registry.h"
 #include "core/sys/text_helpers.h"

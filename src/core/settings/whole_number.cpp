@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "core/log/failure.h"
+#include "core/base/failure.h"
 #include "core/sys/text_helpers.h"
 
 namespace ks {

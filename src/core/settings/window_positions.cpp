@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "core/log/error_handler.h"
+#include "core/base/error_handler.h"
 #include "core/settings/config_files.h"
 #include "core/settings/form_window.h"
 #include "core/settings/ini_access.h"

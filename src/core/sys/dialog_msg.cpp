@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "core/log/error_handler.h"
-#include "core/log/trace_sink.h"
-#include "core/ports/clock.h"
-#include "core/ports/dialogs.h"
-#include "core/ports/event_pump.h"
+#include "core/base/clock.h"
+#include "core/base/dialogs.h"
+#include "core/base/error_handler.h"
+#include "core/base/event_pump.h"
+#include "core/base/trace_sink.h"
 
 namespace ks {
 namespace {

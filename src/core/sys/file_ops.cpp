@@ -4,9 +4,9 @@
 #include <system_error>
 #include <utility>
 
-#include "core/log/error_handler.h"
-#include "core/log/trace_sink.h"
-#include "core/ports/clock.h"
+#include "core/base/clock.h"
+#include "core/base/error_handler.h"
+#include "core/base/trace_sink.h"
 #include "core/sys/text_helpers.h"
 #include "platform/native_path.h"
 

@@ -14,9 +14,9 @@
 #include <system_error>
 #include <utility>
 
-#include "core/log/error_handler.h"
-#include "core/log/failure.h"
-#include "core/log/trace_sink.h"
+#include "core/base/error_handler.h"
+#include "core/base/failure.h"
+#include "core/base/trace_sink.h"
 #include "core/sys/file_ops.h"
 #include "core/sys/text_helpers.h"
 #include "platform/native_path.h"

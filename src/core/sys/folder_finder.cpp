@@ -5,9 +5,9 @@
 #include <system_error>
 #include <utility>
 
-#include "core/log/error_handler.h"
-#include "core/log/trace_sink.h"
-#include "core/ports/dialogs.h"
+#include "core/base/dialogs.h"
+#include "core/base/error_handler.h"
+#include "core/base/trace_sink.h"
 #include "core/sys/folder_ops.h"
 #include "core/sys/registry.h"
 #include "core/sys/text_helpers.h"

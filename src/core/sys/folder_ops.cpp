@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/log/error_handler.h"
-#include "core/log/trace_sink.h"
+#include "core/base/error_handler.h"
+#include "core/base/trace_sink.h"
 #include "core/sys/text_helpers.h"
 #include "platform/native_path.h"
 

@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/log/error_handler.h"
-#include "core/settings/ini_file.h"
-#include "core/settings/whole_file.h"
+#include "core/base/error_handler.h"
+#include "core/sys/ini_file.h"
 #include "core/sys/system_info.h"
+#include "core/sys/whole_file.h"
 #include "platform/native_path.h"
 
 namespace ks {

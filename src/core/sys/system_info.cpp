@@ -12,8 +12,8 @@
 #include <system_error>
 #include <utility>
 
-#include "core/log/error_handler.h"
-#include "core/log/failure.h"
+#include "core/base/error_handler.h"
+#include "core/base/failure.h"
 #include "core/sys/text_helpers.h"
 #include "platform/cp1252.h"
 #include "platform/native_path.h"

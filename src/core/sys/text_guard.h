@@ -7,8 +7,8 @@
 #include <string_view>
 #include <utility>
 
-#include "core/log/error_handler.h"
-#include "core/log/failure.h"
+#include "core/base/error_handler.h"
+#include "core/base/failure.h"
 
 namespace ks::text_guard {
 

@@ -10,7 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/sys/date_time.h"
+#include "core/base/date_time.h"
+#include "core/base/plain_text.h"
 
 namespace ks {
 
@@ -60,17 +61,5 @@ EclateParts EclateRepFicExt(std::string_view path, ErrorHandler* errors = nullpt
 
 // The leading number of a text, as the classic Val reads it ("12abc" is 12, "abc" is 0).
 double Val(std::string_view text);
-
-// True when the text is empty or holds only blanks.
-inline bool IsBlank(std::string_view text) {
-    return text.find_first_not_of(' ') == std::string_view::npos;
-}
-
-// Text without leading and trailing blanks.
-std::string Trim(std::string_view text);
-
-// `text` with every `from` replaced by `to`, left to right, the replaced text not scanned
-// again: "a....b" without "..." is "a.b". An empty `from` changes nothing.
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
 
 }  // namespace ks

@@ -3,13 +3,13 @@
 #include <array>
 #include <optional>
 
+#include "core/base/clock.h"
+#include "core/base/error_handler.h"
+#include "core/base/event_pump.h"
+#include "core/base/load_view.h"
 #include "core/db/db_state.h"
 #include "core/db/load_stations.h"
 #include "core/db/pervasive_files.h"
-#include "core/log/error_handler.h"
-#include "core/ports/clock.h"
-#include "core/ports/event_pump.h"
-#include "core/ports/load_view.h"
 #include "core/transfer/advertising_transfer.h"
 #include "core/transfer/music_schedule.h"
 #include "core/transfer/settings_purge.h"

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "core/sys/date_time.h"
+#include "core/base/date_time.h"
 
 namespace ks {
 

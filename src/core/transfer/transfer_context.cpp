@@ -1,13 +1,13 @@
 #include "core/transfer/transfer_context.h"
 
+#include "core/base/clock.h"
+#include "core/base/event_pump.h"
+#include "core/base/load_view.h"
+#include "core/base/trace_sink.h"
 #include "core/db/btrieve_layer.h"
 #include "core/db/btrieve_report.h"
 #include "core/db/db_state.h"
 #include "core/db/load_stations.h"
-#include "core/log/trace_sink.h"
-#include "core/ports/clock.h"
-#include "core/ports/event_pump.h"
-#include "core/ports/load_view.h"
 #include "engine/btr_codes.h"
 
 namespace ks {

@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 #include "core/app/time_stamp.h"
-#include "core/log/failure.h"
+#include "core/base/failure.h"
 #include "load_env.h"
 
 namespace ks {

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/settings/ini_file.h"
+#include "core/sys/ini_file.h"
 #include "load_env.h"
 #include "platform/cp1252.h"
 

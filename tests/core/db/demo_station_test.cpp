@@ -15,7 +15,7 @@
 
 #include "core/db/catalogue.h"
 #include "core/db/record_fields.h"
-#include "core/settings/ini_file.h"
+#include "core/sys/ini_file.h"
 #include "demo_generator.h"
 #include "engine/btr_codes.h"
 #include "engine/record_engine.h"

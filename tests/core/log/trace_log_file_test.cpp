@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "core/log/failure.h"
+#include "core/base/failure.h"
 #include "trace_log_fixture.h"
 
 namespace ks::test {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "core/log/error_handler.h"
+#include "core/base/error_handler.h"
+#include "core/base/trace_state.h"
 #include "core/log/trace_log.h"
-#include "core/log/trace_state.h"
 #include "support/fake_clock.h"
 #include "support/fake_event_pump.h"
 #include "support/temp_dir.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/log/failure.h"
+#include "core/base/failure.h"
 
 namespace ks {
 namespace {

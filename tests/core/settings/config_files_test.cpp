@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <string>
 
-#include "core/log/error_handler.h"
-#include "core/log/trace_state.h"
+#include "core/base/error_handler.h"
+#include "core/base/trace_state.h"
 #include "core/settings/config_folders.h"
 #include "core/settings/ini_access.h"
 #include "core/sys/file_ops.h"

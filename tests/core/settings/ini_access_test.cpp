@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "core/log/error_handler.h"
-#include "core/log/trace_state.h"
+#include "core/base/error_handler.h"
+#include "core/base/trace_state.h"
 #include "core/sys/file_ops.h"
 #include "core/sys/folder_ops.h"
 #include "platform/cp1252.h"

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <string>
 
-#include "core/log/error_handler.h"
-#include "core/log/trace_state.h"
+#include "core/base/error_handler.h"
+#include "core/base/trace_state.h"
 #include "core/settings/backup_settings.h"
 #include "core/settings/config_files.h"
 #include "core/settings/config_folders.h"

@@ -5,8 +5,8 @@
 
 #include <stdexcept>
 
-#include "core/log/error_handler.h"
-#include "core/log/trace_state.h"
+#include "core/base/error_handler.h"
+#include "core/base/trace_state.h"
 #include "support/fake_clock.h"
 #include "support/fake_dialogs.h"
 #include "support/fake_event_pump.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "core/log/error_handler.h"
-#include "core/log/trace_state.h"
+#include "core/base/error_handler.h"
+#include "core/base/trace_state.h"
 #include "core/sys/file_ops.h"
 #include "core/sys/folder_ops.h"
 #include "support/fake_clock.h"

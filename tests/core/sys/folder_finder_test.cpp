@@ -7,8 +7,8 @@
 #include <optional>
 #include <stdexcept>
 
-#include "core/log/error_handler.h"
-#include "core/log/trace_state.h"
+#include "core/base/error_handler.h"
+#include "core/base/trace_state.h"
 #include "core/sys/folder_ops.h"
 #include "core/sys/registry.h"
 #include "platform/cp1252.h"

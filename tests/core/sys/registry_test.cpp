@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <string>
 
-#include "core/log/error_handler.h"
-#include "core/log/trace_state.h"
+#include "core/base/error_handler.h"
+#include "core/base/trace_state.h"
 #include "support/fake_event_pump.h"
 #include "support/one_line_changed.h"
 #include "support/recording_trace.h"

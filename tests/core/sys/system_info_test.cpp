@@ -7,8 +7,8 @@
 #include <array>
 #include <string>
 
-#include "core/log/error_handler.h"
-#include "core/log/trace_state.h"
+#include "core/base/error_handler.h"
+#include "core/base/trace_state.h"
 #include "platform/cp1252.h"
 #include "support/fake_event_pump.h"
 #include "support/recording_trace.h"

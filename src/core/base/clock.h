@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "core/sys/date_time.h"
+#include "core/base/date_time.h"
 
 namespace ks {
 

@@ -1,4 +1,4 @@
-#include "core/log/error_handler.h"
+#include "core/base/error_handler.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <string>
 #include <system_error>
 
-#include "core/log/failure.h"
-#include "core/log/trace_state.h"
+#include "core/base/failure.h"
+#include "core/base/trace_state.h"
 #include "platform/cp1252.h"
 #include "support/fake_event_pump.h"
 #include "support/recording_trace.h"

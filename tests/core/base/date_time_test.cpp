@@ -1,4 +1,4 @@
-#include "core/sys/date_time.h"
+#include "core/base/date_time.h"
 
 #include <gtest/gtest.h>
 

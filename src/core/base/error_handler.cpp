@@ -1,14 +1,14 @@
-#include "core/log/error_handler.h"
+#include "core/base/error_handler.h"
 
 #include <filesystem>
 #include <new>
 #include <stdexcept>
 #include <system_error>
 
-#include "core/log/failure.h"
-#include "core/log/trace_sink.h"
-#include "core/ports/event_pump.h"
-#include "core/sys/text_helpers.h"
+#include "core/base/event_pump.h"
+#include "core/base/failure.h"
+#include "core/base/plain_text.h"
+#include "core/base/trace_sink.h"
 #include "platform/cp1252.h"
 
 namespace ks {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <utility>
 
-#include "core/log/trace_state.h"
+#include "core/base/trace_state.h"
 
 namespace ks {
 

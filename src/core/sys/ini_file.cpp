@@ -1,4 +1,4 @@
-#include "core/settings/ini_file.h"
+#include "core/sys/ini_file.h"
 
 #include <cstddef>
 

@@ -1,4 +1,4 @@
-#include "core/settings/whole_file.h"
+#include "core/sys/whole_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
