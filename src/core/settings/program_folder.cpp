@@ -36,8 +36,16 @@ std::string UserProgramFolder() {
 }
 
 std::string DefaultProgramFolder(bool create) {
-    std::string executable = ExecutableFolder();
-    if (!executable.empty() && access(NativePath(executable).c_str(), W_OK) == 0) {
+    return ProgramFolderBeside(ExecutableFolder(), create);
+}
+
+std::string ProgramFolderBeside(const std::string& executable, bool create) {
+    std::error_code error;
+    // Root may write anywhere: writing into an installation would make root's lock, trace
+    // and settings every new user's starting point, so an installation is never written.
+    if (!executable.empty() &&
+        !fs::exists(NativePath(executable) / std::string(kInstalledMarker), error) &&
+        access(NativePath(executable).c_str(), W_OK) == 0) {
         return executable;
     }
     std::string user = UserProgramFolder();
@@ -47,7 +55,6 @@ std::string DefaultProgramFolder(bool create) {
     if (!create) {
         return user;
     }
-    std::error_code error;
     const fs::path target = NativePath(user);
     if (!fs::exists(target / "Settings", error)) {
         fs::create_directories(target, error);
