@@ -69,7 +69,9 @@ if [ "$sanitized" = ON ]; then
 elif [ "$build_type" = Debug ] || [ -z "$build_type" ]; then
   allowed='hardening-no-fortify-functions'
 fi
-tags="$(lintian --display-info --tag-display-limit 0 "$deb" 2>/dev/null || true)"
+lint=0
+tags="$(lintian --display-info --tag-display-limit 0 "$deb" 2>"$out/lintian.txt")" || lint=$?
+[ "$lint" -le 1 ] || { cat "$out/lintian.txt"; echo "lintian failed to run ($lint)"; fail=1; }
 refuse "lintian ($build_type build; allowed: $allowed)" "$(grep -vE ": ($allowed) " <<<"$tags")" \
   '^(E|W): |^I: .*: hardening-'
 
