@@ -17,8 +17,9 @@ inline constexpr std::string_view kUserFolderName = "kestrel-diffuseur-secours";
 // The file that marks the executable's folder as an installation (its contents say why).
 inline constexpr std::string_view kInstalledMarker = "INSTALLED";
 
-// $XDG_DATA_HOME/kestrel-diffuseur-secours/, or ~/.local/share/kestrel-diffuseur-secours/;
-// "" when neither variable is set (or a name cannot be held in Windows-1252).
+// $XDG_DATA_HOME/kestrel-diffuseur-secours/, or ~/.local/share/kestrel-diffuseur-secours/
+// with ~ the HOME variable or, when that is not set, the user's home in the user database;
+// "" when no home is known (or a name cannot be held in Windows-1252).
 std::string UserProgramFolder();
 
 // ProgramFolderBeside(ExecutableFolder(), create).

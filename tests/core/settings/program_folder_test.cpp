@@ -1,6 +1,8 @@
 #include "core/settings/program_folder.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -14,26 +16,32 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Points XDG_DATA_HOME at a folder for the life of the object, then puts back what was set.
-class DataHome {
+// Sets (or, given nullptr, unsets) an environment variable for the life of the object, then
+// puts back what was there.
+class Variable {
   public:
-    explicit DataHome(const std::string& folder) {
-        if (const char* old = std::getenv("XDG_DATA_HOME")) {
+    Variable(const char* name, const char* value) : m_name(name) {
+        if (const char* old = std::getenv(name)) {
             m_old = old;
         }
-        setenv("XDG_DATA_HOME", folder.c_str(), 1);
-    }
-    ~DataHome() {
-        if (m_old) {
-            setenv("XDG_DATA_HOME", m_old->c_str(), 1);
+        if (value != nullptr) {
+            setenv(name, value, 1);
         } else {
-            unsetenv("XDG_DATA_HOME");
+            unsetenv(name);
         }
     }
-    DataHome(const DataHome&) = delete;
-    DataHome& operator=(const DataHome&) = delete;
+    ~Variable() {
+        if (m_old) {
+            setenv(m_name, m_old->c_str(), 1);
+        } else {
+            unsetenv(m_name);
+        }
+    }
+    Variable(const Variable&) = delete;
+    Variable& operator=(const Variable&) = delete;
 
   private:
+    const char* m_name;
     std::optional<std::string> m_old;
 };
 
@@ -60,7 +68,7 @@ TEST(ProgramFolder, AnInstallationIsNeverTheProgramFolderEvenWhenWritable) {
         if (c.installed) {
             executable.Write(std::string(kInstalledMarker), "installed\n");
         }
-        const DataHome home(data.Folder());
+        const Variable home("XDG_DATA_HOME", data.Folder().c_str());
         const std::string user = data.Folder() + std::string(kUserFolderName) + "/";
 
         const std::string folder = ProgramFolderBeside(executable.Folder(), c.create);
@@ -68,6 +76,17 @@ TEST(ProgramFolder, AnInstallationIsNeverTheProgramFolderEvenWhenWritable) {
         EXPECT_EQ(folder, c.expectUserFolder ? user : executable.Folder());
         EXPECT_EQ(fs::exists(user + "Settings/KS3_Config.ini"), c.expectSettingsCopied);
     }
+}
+
+// A service the system starts has no HOME: the user database still names root's home, so an
+// installed program run that way does not fall back to its own folder.
+TEST(ProgramFolder, WithoutHomeVariableTheUserDatabaseGivesTheHome) {
+    const Variable data("XDG_DATA_HOME", nullptr);
+    const Variable home("HOME", nullptr);
+    const passwd* account = getpwuid(geteuid());
+    ASSERT_NE(account, nullptr);
+    EXPECT_EQ(UserProgramFolder(),
+              std::string(account->pw_dir) + "/.local/share/" + std::string(kUserFolderName) + "/");
 }
 
 }  // namespace
