@@ -20,6 +20,7 @@
 #include "core/sys/folder_ops.h"
 #include "core/sys/instance_lock.h"
 #include "engine/record_engine.h"
+#include "gui/french.h"
 #include "gui/look.h"
 #include "gui/main_window.h"
 #include "gui/qt_ports.h"
@@ -153,6 +154,7 @@ int RunDesktop(int argc, char* argv[], const std::string& folder) {
     QApplication::setApplicationName(QStringLiteral("KS3 Diffuseur de secours"));
     // The window finds its desktop entry, and so its icon, in the taskbar.
     QGuiApplication::setDesktopFileName(QStringLiteral("kestrel-diffuseur-secours"));
+    const bool french = ks::gui::InstallQtFrench(app);
 
     ks::gui::QtClock clock;
     ks::gui::QtEventPump pump;
@@ -163,14 +165,24 @@ int RunDesktop(int argc, char* argv[], const std::string& folder) {
     ks::Loader loader({engine, clock, pump, dialogs, window, folder, EndProgram});
     ks::gui::Look look;
     window.Attach(loader, dialogs, look);
-    // A stop asked by the system or the terminal shuts down as Quit does, without a question.
+    dialogs.SetTrace(&loader.Trace());
+    if (!french) {
+        loader.Trace().Trace("Qt French translations not found: qtbase_fr");
+    }
+    // A stop asked by the system or the terminal shuts down as Quit does, without a question,
+    // whatever window is open: nobody is there to answer, so every message is answered by its
+    // default button from then on; a load under way ends first.
+    const auto stop = [&dialogs, &window] {
+        dialogs.AnswerByDefault();
+        window.CloseByProgram();
+    };
     ks::gui::TerminationWatcher termination;
     QObject::connect(&termination, &ks::gui::TerminationWatcher::TerminationRequested, &window,
-                     [&window] { window.CloseByProgram(); });
+                     stop);
     // So does the end of the desktop session (the operator logs out, the machine shuts down).
     QObject::connect(
         &app, &QGuiApplication::commitDataRequest, &window,
-        [&window](QSessionManager& /*manager*/) { window.CloseByProgram(); }, Qt::DirectConnection);
+        [&stop](QSessionManager& /*manager*/) { stop(); }, Qt::DirectConnection);
 
     if (!window.Form_Load()) {
         return window.Refused() ? ks::kExitAnotherInstance : EXIT_SUCCESS;
