@@ -1,7 +1,6 @@
 // Parses the command line, picks the ports (Qt for the desktop program, console ports for a
 // headless load) and runs the loader's core with them.
 #include <QApplication>
-#include <QSessionManager>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -24,7 +23,7 @@
 #include "gui/look.h"
 #include "gui/main_window.h"
 #include "gui/qt_ports.h"
-#include "gui/termination_watcher.h"
+#include "gui/system_stop.h"
 #include "platform/cp1252.h"
 
 namespace {
@@ -169,20 +168,7 @@ int RunDesktop(int argc, char* argv[], const std::string& folder) {
     if (!french) {
         loader.Trace().Trace("Qt French translations not found: qtbase_fr");
     }
-    // A stop asked by the system or the terminal shuts down as Quit does, without a question,
-    // whatever window is open: nobody is there to answer, so every message is answered by its
-    // default button from then on; a load under way ends first.
-    const auto stop = [&dialogs, &window] {
-        dialogs.AnswerByDefault();
-        window.CloseByProgram();
-    };
-    ks::gui::TerminationWatcher termination;
-    QObject::connect(&termination, &ks::gui::TerminationWatcher::TerminationRequested, &window,
-                     stop);
-    // So does the end of the desktop session (the operator logs out, the machine shuts down).
-    QObject::connect(
-        &app, &QGuiApplication::commitDataRequest, &window,
-        [&stop](QSessionManager& /*manager*/) { stop(); }, Qt::DirectConnection);
+    const ks::gui::SystemStop stop(app, dialogs, window);
 
     if (!window.Form_Load()) {
         return window.Refused() ? ks::kExitAnotherInstance : EXIT_SUCCESS;

@@ -134,18 +134,22 @@ QString QtFilter(const std::string& filter) {
 
 void QtDialogs::AnswerByDefault() {
     m_byDefault = true;
-    // Closing a dialog only asks its loop to end: the callers return one by one, innermost
-    // first, each with its default.
-    const std::vector<QPointer<QDialog>> open = m_open;
-    for (const QPointer<QDialog>& dialog : open) {
-        if (!dialog.isNull()) {
-            dialog->done(QDialog::Rejected);
+    // The open messages are traced now, before the shutdown that follows the stop closes the
+    // trace file; closing a dialog only asks its loop to end, and the callers then return
+    // one by one, innermost first, each with its default.
+    const std::vector<Open> open = m_open;
+    for (const Open& entry : open) {
+        if (entry.message != nullptr && m_trace != nullptr) {
+            TraceDefaultAnswer(*m_trace, *entry.message);
+        }
+        if (!entry.dialog.isNull()) {
+            entry.dialog->done(QDialog::Rejected);
         }
     }
 }
 
-int QtDialogs::Run(QDialog& dialog, const std::function<int()>& exec) {
-    m_open.emplace_back(&dialog);
+int QtDialogs::Run(QDialog& dialog, const std::function<int()>& exec, const std::string* message) {
+    m_open.push_back({&dialog, message});
     const int result = exec();
     m_open.pop_back();
     return result;
@@ -153,22 +157,22 @@ int QtDialogs::Run(QDialog& dialog, const std::function<int()>& exec) {
 
 MsgAnswer QtDialogs::MessageBox(MsgIcon icon, MsgButtons buttons, const std::string& title,
                                 const std::string& text) {
-    if (!m_byDefault) {
-        QMessageBox box(IconOf(icon), FromCp(title), FromCp(text), ButtonsOf(buttons), m_parent);
-        // Brought to the foreground once shown, where the operator sees it.
-        QTimer::singleShot(0, &box, [&box] {
-            box.raise();
-            box.activateWindow();
-        });
-        const int button = Run(box, [&box] { return box.exec(); });
-        if (!m_byDefault) {
-            return AnswerOf(button);
+    if (m_byDefault) {
+        if (m_trace != nullptr) {
+            TraceDefaultAnswer(*m_trace, text);
         }
+        return DefaultAnswer(buttons);
     }
-    if (m_trace != nullptr) {
-        TraceDefaultAnswer(*m_trace, text);
-    }
-    return DefaultAnswer(buttons);
+    QMessageBox box(IconOf(icon), FromCp(title), FromCp(text), ButtonsOf(buttons), m_parent);
+    // Brought to the foreground once shown, where the operator sees it.
+    QTimer::singleShot(0, &box, [&box] {
+        box.raise();
+        box.activateWindow();
+    });
+    const int button = Run(
+        box, [&box] { return box.exec(); }, &text);
+    // A stop that came meanwhile has answered it.
+    return m_byDefault ? DefaultAnswer(buttons) : AnswerOf(button);
 }
 
 std::int32_t QtDialogs::TaskDialog(const TaskDialogRequest& request,

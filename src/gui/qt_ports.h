@@ -66,13 +66,20 @@ class QtDialogs : public Dialogs {
     bool OpenInViewer(const std::string& path) override;
 
   private:
-    // Runs `dialog` modally unless the messages are answered by default; its result code.
-    int Run(QDialog& dialog, const std::function<int()>& exec);
+    // Runs `dialog` modally by `exec`; its result code. `message`: the text of a message box,
+    // traced when a stop answers it.
+    int Run(QDialog& dialog, const std::function<int()>& exec,
+            const std::string* message = nullptr);
+
+    struct Open {
+        QPointer<QDialog> dialog;
+        const std::string* message;
+    };
 
     QWidget* m_parent = nullptr;
     TraceSink* m_trace = nullptr;
     bool m_byDefault = false;
-    std::vector<QPointer<QDialog>> m_open;  // innermost last
+    std::vector<Open> m_open;  // innermost last
 };
 
 // Windows-1252 text of the core to a QString, and back.
