@@ -36,17 +36,23 @@ class ProgramTest : public ::testing::Test {
     test::TempDir scratch;
 };
 
+// Waits until a desktop program holds `folder`; false after ten seconds.
+bool Holds(const std::string& folder) {
+    for (int tries = 0; tries < 200; ++tries) {
+        if (InstanceLock(folder).Result() == InstanceLock::Outcome::HeldElsewhere) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
 TEST_F(ProgramTest, AHeadlessLoadIsRefusedWhileTheDesktopProgramRunsOnTheFolder) {
     test::TempDir root;
     const pid_t desktop = test::StartProgram(test::kProgram, {"--root", root.Folder()},
                                              scratch.Folder() + "desktop.out");
     ASSERT_GT(desktop, 0);
-    bool running = false;
-    for (int tries = 0; tries < 200 && !running; ++tries) {
-        running = InstanceLock(root.Folder()).Result() == InstanceLock::Outcome::HeldElsewhere;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    ASSERT_TRUE(running) << test::TempDir::Read(scratch.Path() / "desktop.out");
+    ASSERT_TRUE(Holds(root.Folder())) << test::TempDir::Read(scratch.Path() / "desktop.out");
 
     const test::ProgramOutcome second = Run(root.Folder(), {"--load-once"});
     EXPECT_EQ(second.exitCode, 7);
@@ -60,17 +66,6 @@ TEST_F(ProgramTest, AHeadlessLoadIsRefusedWhileTheDesktopProgramRunsOnTheFolder)
         test::TempDir::Read(root.Path() / "Quenvi/Histo_KS3_Diffuseur_Secours" /
                             (QDate::currentDate().toString("yyyyMMdd") + ".Log").toStdString()));
     EXPECT_TRUE(log.contains("Frm_Main:Form_Unload")) << log.toStdString();
-}
-
-// Waits until a desktop program holds `folder`; false after ten seconds.
-bool Holds(const std::string& folder) {
-    for (int tries = 0; tries < 200; ++tries) {
-        if (InstanceLock(folder).Result() == InstanceLock::Outcome::HeldElsewhere) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
 }
 
 TEST_F(ProgramTest, AStopByTheSystemEndsTheDesktopProgramWhateverMessageWaitsForOK) {
