@@ -52,7 +52,6 @@ class QtDialogs : public Dialogs {
     // From now on every dialog is answered by its default button (choosers are cancelled),
     // those open included.
     void AnswerByDefault();
-    bool AnsweringByDefault() const { return m_byDefault; }
 
     MsgAnswer MessageBox(MsgIcon icon, MsgButtons buttons, const std::string& title,
                          const std::string& text) override;
