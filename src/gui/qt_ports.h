@@ -72,7 +72,7 @@ class QtDialogs : public Dialogs {
 
     struct Open {
         QPointer<QDialog> dialog;
-        const std::string* message;
+        const std::string* message = nullptr;
     };
 
     QWidget* m_parent = nullptr;
