@@ -1,16 +1,18 @@
 // The dialogs of the desktop program: the standard buttons and the choosers speak French (the
-// quit question is drawn to screenshots/quit_question.png), the log viewer's chooser hands back
-// a typed name that does not exist, and once a stop has come every dialog, the open one and
-// those to come, is answered at once by its default button and traced as the headless run
-// does.
+// quit question is drawn to screenshots/quit_question.png), the log viewer's chooser takes a
+// typed name that does not exist and the viewer then says "Fichier non trouvé:", and once a
+// stop has come every dialog, the open one and those to come, is answered at once by its
+// default button and traced as the headless run does.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -20,6 +22,7 @@
 
 #include "desktop.h"
 #include "gui/qt_ports.h"
+#include "support/fake_clock.h"
 #include "support/recording_trace.h"
 #include "support/temp_dir.h"
 
@@ -35,6 +38,18 @@ void WhenShown(const std::function<void(QWidget&)>& action) {
         ASSERT_NE(dialog, nullptr) << "no dialog shown";
         action(*dialog);
     });
+}
+
+// Types `name` in an open chooser once its folder is listed, as the operator would: the
+// listing selects the proposed name again when it arrives.
+void Type(QWidget& chooser, const char* name) {
+    const auto* list = chooser.findChild<QListView*>("listView");
+    ASSERT_NE(list, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([list] { return list->model()->rowCount(list->rootIndex()) > 0; }));
+    QTest::qWait(50);
+    auto* edit = chooser.findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(edit, nullptr);
+    edit->setText(QString::fromLatin1(name));
 }
 
 QStringList ButtonTexts(const QWidget& dialog) {
@@ -77,27 +92,67 @@ TEST(DialogsTest, TheStandardButtonsSpeakFrench) {
     }
 }
 
-TEST(DialogsTest, TheLogChooserSpeaksFrenchAndHandsBackATypedNameThatDoesNotExist) {
+TEST(DialogsTest, TheChoosersSpeakFrenchAndTheLogChooserTakesANameThatDoesNotExist) {
     test::App();
-    test::TempDir logs;
-    logs.Write("20261207.Log", "x");
-    gui::QtDialogs dialogs;
-    QStringList labels;
+    test::TempDir folder;
+    folder.Write("20261207.Log", "x");
+    std::filesystem::create_directories(folder.Path() / "Data");
+    struct Row {
+        const char* what;
+        std::function<std::optional<std::string>(gui::QtDialogs&)> choose;
+        const char* typed;
+        QStringList labels;  // look in, name, type, then the buttons sorted
+        std::string chosen;
+    };
+    const Row rows[] = {
+        {"the log viewer's chooser",
+         [&](gui::QtDialogs& dialogs) {
+             return dialogs.ChooseFile("Lecture des Logs", folder.Folder() + "20261207.Log",
+                                       "Logs|*.log");
+         },
+         "20261299.Log",
+         {"Voir dans :", "&Nom de fichier :", "Fichiers de type :", "&Ouvrir", "Annuler"},
+         folder.Folder() + "20261299.Log"},
+        {"the folder chooser",
+         [&](gui::QtDialogs& dialogs) { return dialogs.ChooseFolder("Dossier", folder.Folder()); },
+         "Data",
+         {"Voir dans :", "Dossier :", "Fichiers de type :", "&Choisir", "Annuler"},
+         folder.Folder() + "Data"},
+    };
+    for (const Row& row : rows) {
+        gui::QtDialogs dialogs;
+        QStringList labels;
+        WhenShown([&](QWidget& chooser) {
+            for (const char* name : {"lookInLabel", "fileNameLabel", "fileTypeLabel"}) {
+                labels << test::TextOf<QLabel>(chooser, name);
+            }
+            labels << ButtonTexts(chooser);
+            Type(chooser, row.typed);
+            static_cast<QDialog&>(chooser).accept();
+        });
+        EXPECT_EQ(row.choose(dialogs), row.chosen) << row.what;
+        EXPECT_EQ(labels, row.labels) << row.what << ": " << labels.join('|').toStdString();
+    }
+}
+
+TEST(DialogsTest, TheLogViewerSaysItCannotFindATypedNameThatDoesNotExist) {
+    test::TempDir root;
+    test::FakeClock clock;
+    test::DesktopWith<gui::QtDialogs> desktop(root.Folder(), clock);
+    ASSERT_TRUE(desktop.window.Form_Load());
+    QString warning;
     WhenShown([&](QWidget& chooser) {
-        for (const char* name : {"lookInLabel", "fileNameLabel", "fileTypeLabel"}) {
-            labels << test::TextOf<QLabel>(chooser, name);
-        }
-        labels << ButtonTexts(chooser);
-        auto* name = chooser.findChild<QLineEdit*>("fileNameEdit");
-        ASSERT_NE(name, nullptr);
-        name->setText(QStringLiteral("20261299.Log"));
+        Type(chooser, "20261299.Log");
+        WhenShown([&](QWidget& box) {
+            warning = static_cast<QMessageBox&>(box).text();
+            static_cast<QDialog&>(box).accept();
+        });
         static_cast<QDialog&>(chooser).accept();
     });
-    const std::optional<std::string> chosen =
-        dialogs.ChooseFile("Lecture des Logs", logs.Folder() + "20261207.Log", "Logs|*.log");
-    EXPECT_EQ(labels, (QStringList{"Voir dans :", "&Nom de fichier :", "Fichiers de type :",
-                                   "&Ouvrir", "Annuler"}));
-    EXPECT_EQ(chosen, logs.Folder() + "20261299.Log");
+    desktop.window.findChild<QAction*>("Mnu01Log")->trigger();
+    EXPECT_EQ(warning, "Fichier non trouvé:\r\n\r\n" + QString::fromStdString(root.Folder()) +
+                           "Quenvi/Histo_KS3_Diffuseur_Secours/20261299.Log");
+    desktop.window.Unload();
 }
 
 TEST(DialogsTest, AfterAStopEveryDialogIsAnsweredByItsDefaultTheOpenOneAndThoseToCome) {
