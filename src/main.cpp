@@ -1,7 +1,6 @@
 // Parses the command line, picks the ports (Qt for the desktop program, console ports for a
 // headless load) and runs the loader's core with them.
 #include <QApplication>
-#include <QSessionManager>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -20,10 +19,11 @@
 #include "core/sys/folder_ops.h"
 #include "core/sys/instance_lock.h"
 #include "engine/record_engine.h"
+#include "gui/french.h"
 #include "gui/look.h"
 #include "gui/main_window.h"
 #include "gui/qt_ports.h"
-#include "gui/termination_watcher.h"
+#include "gui/system_stop.h"
 #include "platform/cp1252.h"
 
 namespace {
@@ -153,6 +153,7 @@ int RunDesktop(int argc, char* argv[], const std::string& folder) {
     QApplication::setApplicationName(QStringLiteral("KS3 Diffuseur de secours"));
     // The window finds its desktop entry, and so its icon, in the taskbar.
     QGuiApplication::setDesktopFileName(QStringLiteral("kestrel-diffuseur-secours"));
+    const bool french = ks::gui::InstallQtFrench(app);
 
     ks::gui::QtClock clock;
     ks::gui::QtEventPump pump;
@@ -163,14 +164,11 @@ int RunDesktop(int argc, char* argv[], const std::string& folder) {
     ks::Loader loader({engine, clock, pump, dialogs, window, folder, EndProgram});
     ks::gui::Look look;
     window.Attach(loader, dialogs, look);
-    // A stop asked by the system or the terminal shuts down as Quit does, without a question.
-    ks::gui::TerminationWatcher termination;
-    QObject::connect(&termination, &ks::gui::TerminationWatcher::TerminationRequested, &window,
-                     [&window] { window.CloseByProgram(); });
-    // So does the end of the desktop session (the operator logs out, the machine shuts down).
-    QObject::connect(
-        &app, &QGuiApplication::commitDataRequest, &window,
-        [&window](QSessionManager& /*manager*/) { window.CloseByProgram(); }, Qt::DirectConnection);
+    dialogs.SetTrace(&loader.Trace());
+    if (!french) {
+        loader.Trace().Trace("Qt French translations not found: qtbase_fr");
+    }
+    const ks::gui::SystemStop stop(app, dialogs, window);
 
     if (!window.Form_Load()) {
         return window.Refused() ? ks::kExitAnotherInstance : EXIT_SUCCESS;

@@ -16,6 +16,8 @@
 
 #include "core/app/loader.h"
 #include "core/base/dialogs.h"
+#include "core/settings/backup_settings.h"
+#include "core/sys/text_helpers.h"
 #include "gui/about_box.h"
 #include "gui/look.h"
 #include "gui/options_window.h"
@@ -72,6 +74,9 @@ MainWindow::MainWindow(QWidget* parent)
       m_lastSuccessCaption(Caption("Dernier réussi")),
       m_lastResult(new QLabel),
       m_schedule(new QLabel),
+      m_setupHint(new QLabel(QStringLiteral(
+          "Le programme n'est pas encore paramétré : indiquez les dossiers et les stations "
+          "dans Fichier > Options..."))),
       m_charger(new QPushButton(QStringLiteral("Lancer l'import"))),
       m_copy(new QLabel(QStringLiteral("Copie des données en cours"))),
       m_copyBar(Bar(QStringLiteral("ProgressBarCopie"))),
@@ -108,6 +113,10 @@ QWidget* MainWindow::BuildLoadPanel() {
     m_lastResult->setWordWrap(true);
     m_lastResult->hide();
     m_schedule->setObjectName(QStringLiteral("LabelProgramme"));
+    m_setupHint->setObjectName(QStringLiteral("LabelParametrage"));
+    m_setupHint->setWordWrap(true);
+    m_setupHint->setProperty("alarm", true);
+    m_setupHint->hide();
     m_charger->setObjectName(QStringLiteral("CommandCharger"));
     m_charger->setToolTip(QStringLiteral("Forcer le chargement les données"));
     m_copy->setObjectName(QStringLiteral("LabelCopie"));
@@ -137,6 +146,7 @@ QWidget* MainWindow::BuildLoadPanel() {
     timing->addWidget(m_lastSuccess, 3, 1, 1, 2);
     timing->addWidget(m_lastResult, 4, 1, 1, 2);
     timing->addWidget(m_schedule, 5, 0, 1, 3);
+    timing->addWidget(m_setupHint, 6, 0, 1, 3);
     timing->setColumnStretch(1, 1);
     timing->setColumnMinimumWidth(2, 90);
 
@@ -197,7 +207,10 @@ void MainWindow::Attach(Loader& loader, Dialogs& dialogs, Look& look) {
     m_dialogs = &dialogs;
     m_look = &look;
     m_options = std::make_unique<OptionsWindow>(loader.Settings(), this);
-    connect(m_timer1, &QTimer::timeout, this, [this] { m_loader->Timer1_Timer(); });
+    connect(m_timer1, &QTimer::timeout, this, [this] {
+        m_loader->Timer1_Timer();
+        ShowSetupHint();
+    });
     connect(m_timerDonnees, &QTimer::timeout, this,
             [this] { InCycle([this] { m_loader->TimerDonnees_Timer(); }); });
     connect(m_timerTransfert, &QTimer::timeout, this, [this] { m_loader->TimerTransfert_Timer(); });
@@ -247,7 +260,16 @@ bool MainWindow::Form_Load() {
     m_timer1->start();
     m_timerDonnees->start();
     m_loader->Timer1_Timer();
+    ShowSetupHint();
     return true;
+}
+
+void MainWindow::ShowSetupHint() {
+    // Without the server's configuration folder or the intermediate folder no load can run;
+    // the options window sets them.
+    const BackupSettings& settings = m_loader->Settings();
+    m_setupHint->setVisible(IsBlank(settings.TexteDossierData(kDossierConfigServeur)) ||
+                            IsBlank(settings.TexteDossierData(kDossierTemporaire)));
 }
 
 void MainWindow::InCycle(const std::function<void()>& call) {

@@ -91,6 +91,8 @@ class MainWindow : public QMainWindow, public LoadView {
   private:
     void BuildMenus();
     QWidget* BuildLoadPanel();
+    // Says, while the folders a load needs are not set, where to set them.
+    void ShowSetupHint();
     // Runs a call into the load cycle; a shutdown accepted meanwhile runs once it returns.
     void InCycle(const std::function<void()>& call);
     // The quit question, unless a load runs: then it is put when the load returns. True when
@@ -116,6 +118,7 @@ class MainWindow : public QMainWindow, public LoadView {
     QLabel* m_lastSuccessCaption;
     QLabel* m_lastResult;
     QLabel* m_schedule;
+    QLabel* m_setupHint;
     QPushButton* m_charger;
     QLabel* m_copy;
     QProgressBar* m_copyBar;

@@ -6,12 +6,14 @@
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
 
+#include "core/ports/console_ports.h"
 #include "gui/task_dialog.h"
 #include "platform/cp1252.h"
 
@@ -130,46 +132,98 @@ QString QtFilter(const std::string& filter) {
 
 }  // namespace
 
+void QtDialogs::AnswerByDefault() {
+    m_byDefault = true;
+    // The open messages are traced now, before the shutdown that follows the stop closes the
+    // trace file; closing a dialog only asks its loop to end, and the callers then return
+    // one by one, innermost first, each with its default.
+    const std::vector<Open> open = m_open;
+    for (const Open& entry : open) {
+        if (entry.message != nullptr && m_trace != nullptr) {
+            TraceDefaultAnswer(*m_trace, *entry.message);
+        }
+        if (!entry.dialog.isNull()) {
+            entry.dialog->done(QDialog::Rejected);
+        }
+    }
+}
+
+int QtDialogs::Run(QDialog& dialog, const std::function<int()>& exec, const std::string* message) {
+    m_open.push_back({&dialog, message});
+    const int result = exec();
+    m_open.pop_back();
+    return result;
+}
+
 MsgAnswer QtDialogs::MessageBox(MsgIcon icon, MsgButtons buttons, const std::string& title,
                                 const std::string& text) {
+    if (m_byDefault) {
+        if (m_trace != nullptr) {
+            TraceDefaultAnswer(*m_trace, text);
+        }
+        return DefaultAnswer(buttons);
+    }
     QMessageBox box(IconOf(icon), FromCp(title), FromCp(text), ButtonsOf(buttons), m_parent);
     // Brought to the foreground once shown, where the operator sees it.
     QTimer::singleShot(0, &box, [&box] {
         box.raise();
         box.activateWindow();
     });
-    return AnswerOf(box.exec());
+    const int button = Run(
+        box, [&box] { return box.exec(); }, &text);
+    // A stop that came meanwhile has answered it.
+    return m_byDefault ? DefaultAnswer(buttons) : AnswerOf(button);
 }
 
 std::int32_t QtDialogs::TaskDialog(const TaskDialogRequest& request,
                                    const std::function<bool(std::int64_t)>& onTimer) {
+    if (m_byDefault) {
+        return kTaskButtonOk;
+    }
     gui::TaskDialog dialog(request, onTimer, m_parent);
-    return dialog.Run();
+    return Run(dialog, [&dialog] { return dialog.Run(); });
 }
 
 std::optional<std::string> QtDialogs::ChooseFolder(const std::string& title,
                                                    const std::string& initialFolder) {
-    const QString chosen =
-        QFileDialog::getExistingDirectory(m_parent, FromCp(title), FromCp(initialFolder));
-    if (chosen.isEmpty()) {
+    if (m_byDefault) {
         return std::nullopt;
     }
-    auto text = TryUtf8ToCp1252(chosen.toStdString());
-    if (!text) {
+    // Qt's own dialog, which speaks the program's language and closes on a stop.
+    QFileDialog dialog(m_parent, FromCp(title), FromCp(initialFolder));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (Run(dialog, [&dialog] { return dialog.exec(); }) != QDialog::Accepted || m_byDefault ||
+        dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
-    return text;
+    return TryUtf8ToCp1252(dialog.selectedFiles().constFirst().toStdString());
 }
 
 std::optional<std::string> QtDialogs::ChooseFile(const std::string& title,
                                                  const std::string& initialFolder,
                                                  const std::string& filter) {
-    const QString chosen = QFileDialog::getOpenFileName(m_parent, FromCp(title),
-                                                        FromCp(initialFolder), QtFilter(filter));
-    if (chosen.isEmpty()) {
+    if (m_byDefault) {
         return std::nullopt;
     }
-    return TryUtf8ToCp1252(chosen.toStdString());
+    QFileDialog dialog(m_parent, FromCp(title), QString(), QtFilter(filter));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // A typed name that does not exist is handed back, for the caller to say so.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    const QFileInfo initial(FromCp(initialFolder));
+    if (initial.isDir()) {
+        dialog.setDirectory(initial.absoluteFilePath());
+    } else {
+        dialog.setDirectory(initial.absolutePath());
+        dialog.selectFile(initial.fileName());
+    }
+    if (Run(dialog, [&dialog] { return dialog.exec(); }) != QDialog::Accepted || m_byDefault ||
+        dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return TryUtf8ToCp1252(dialog.selectedFiles().constFirst().toStdString());
 }
 
 bool QtDialogs::OpenInViewer(const std::string& path) {

@@ -2,12 +2,20 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QPointer>
+#include <functional>
+#include <vector>
 
 #include "core/base/clock.h"
 #include "core/base/dialogs.h"
 #include "core/base/event_pump.h"
 
+class QDialog;
 class QWidget;
+
+namespace ks {
+class TraceSink;
+}
 
 namespace ks::gui {
 
@@ -32,9 +40,18 @@ class QtEventPump : public EventPump {
     QElapsedTimer m_sinceLast;
 };
 
+// The dialogs of the desktop program, in French. Once the system asks the program to stop,
+// nobody is expected to answer: the open dialogs close and every message, open or to come,
+// is answered at once by its default button and traced, as the headless run answers it.
 class QtDialogs : public Dialogs {
   public:
     void SetParent(QWidget* parent) { m_parent = parent; }
+    // Where the messages answered by default are traced.
+    void SetTrace(TraceSink* trace) { m_trace = trace; }
+
+    // From now on every dialog is answered by its default button (choosers are cancelled),
+    // those open included.
+    void AnswerByDefault();
 
     MsgAnswer MessageBox(MsgIcon icon, MsgButtons buttons, const std::string& title,
                          const std::string& text) override;
@@ -48,7 +65,20 @@ class QtDialogs : public Dialogs {
     bool OpenInViewer(const std::string& path) override;
 
   private:
+    // Runs `dialog` modally by `exec`; its result code. `message`: the text of a message box,
+    // traced when a stop answers it.
+    int Run(QDialog& dialog, const std::function<int()>& exec,
+            const std::string* message = nullptr);
+
+    struct Open {
+        QPointer<QDialog> dialog;
+        const std::string* message = nullptr;
+    };
+
     QWidget* m_parent = nullptr;
+    TraceSink* m_trace = nullptr;
+    bool m_byDefault = false;
+    std::vector<Open> m_open;  // innermost last
 };
 
 // Windows-1252 text of the core to a QString, and back.

@@ -205,6 +205,16 @@ TEST_F(TableTool, WrongCommandLinesExitWithTwoAndTheUsage) {
     }
 }
 
+TEST_F(TableTool, HelpWritesTheUsageToStandardOutputAndSucceeds) {
+    for (const std::string help : {"--help", "-h"}) {
+        const auto run = Tool({help});
+        EXPECT_EQ(run.code, kExitOk) << help;
+        EXPECT_TRUE(run.out.starts_with("usage: ks-table create FILE")) << run.out;
+        EXPECT_EQ(run.err, "") << help;
+    }
+    EXPECT_EQ(Tool({"--help", File("a.bt6")}).code, kExitUsage);
+}
+
 TEST_F(TableTool, AFileNameTooLongForTheKeyBufferIsRefusedNotCutShort) {
     // 254 bytes fit with the byte 0 that ends them; one more would have been cut off, and the
     // tool would have created the 254-byte name instead.

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "gui/french.h"
+
 namespace ks::test {
 namespace {
 
@@ -25,6 +27,7 @@ class AppEnvironment : public ::testing::Environment {
 QApplication& App() {
     if (!g_app) {
         g_app = std::make_unique<QApplication>(g_argc, g_argv);
+        gui::InstallQtFrench(*g_app);  // as the program does; the tests read French buttons
     }
     return *g_app;
 }

@@ -1,11 +1,12 @@
 // The desktop program as main() builds it, for the tests of its windows: the main window,
 // the core's composition on a program folder, the look, with the dialogs faked (answered
-// from a script) and the clock given by the test.
+// from a script) or the program's own, and the clock given by the test.
 #pragma once
 
 #include <QApplication>
 #include <QString>
 #include <string>
+#include <type_traits>
 
 #include "core/app/loader.h"
 #include "engine/record_engine.h"
@@ -29,19 +30,26 @@ QString TextOf(const QWidget& window, const char* name) {
     return widget != nullptr ? widget->text() : QStringLiteral("<no %1>").arg(name);
 }
 
-struct Desktop {
-    Desktop(const std::string& folder, Clock& clock)
+// `DialogsT`: FakeDialogs, or the program's own QtDialogs (shown, in French).
+template <typename DialogsT>
+struct DesktopWith {
+    DesktopWith(const std::string& folder, Clock& clock)
         : loader({engine, clock, pump, dialogs, window, folder, [] {}}) {
         window.Attach(loader, dialogs, look);
+        if constexpr (std::is_same_v<DialogsT, gui::QtDialogs>) {
+            dialogs.SetParent(&window);
+            dialogs.SetTrace(&loader.Trace());
+        }
     }
 
     QApplication& app = App();
-    FakeDialogs dialogs;
+    DialogsT dialogs;
     gui::QtEventPump pump;
     gui::MainWindow window;
     engine::RecordEngine engine;
     Loader loader;
     gui::Look look;
 };
+using Desktop = DesktopWith<FakeDialogs>;
 
 }  // namespace ks::test

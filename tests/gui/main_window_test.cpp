@@ -98,6 +98,38 @@ TEST_F(MainWindowTest, StartUpShowsTheClockTheLoadsTheControlsAndTheMenus) {
     EXPECT_NE(test::TextOf<QLabel>(window, "LabelCompteur"), "...");
 }
 
+TEST(MainWindowFirstStart, UntilTheFoldersAreSetTheWindowSaysWhereToSetThem) {
+    test::TempDir root;  // nothing configured: no settings file at all
+    test::FakeClock clock;
+    test::Desktop desktop(root.Folder(), clock);
+    gui::MainWindow& window = desktop.window;
+    ASSERT_TRUE(window.Form_Load());
+    window.show();
+    const auto* hint = window.findChild<QLabel*>("LabelParametrage");
+    ASSERT_NE(hint, nullptr);
+    EXPECT_TRUE(hint->isVisible());
+    EXPECT_EQ(hint->text(),
+              "Le programme n'est pas encore paramétré : indiquez les dossiers et "
+              "les stations dans Fichier > Options...");
+    QTest::qWait(50);
+    const auto folder = std::filesystem::path(KS_BINARY_DIR) / "screenshots";
+    std::filesystem::create_directories(folder);
+    EXPECT_TRUE(window.grab().save(QString::fromStdString((folder / "first_start.png").string())));
+
+    // Each folder a load needs, set in the options window, counts at the next clock tick.
+    struct Step {
+        const char* field;
+        bool hintAfter;
+    };
+    for (const Step& step : {Step{"TexteDossierData0", true}, Step{"TexteDossierData2", false}}) {
+        auto* field = window.Options().findChild<QLineEdit*>(step.field);
+        ASSERT_NE(field, nullptr) << step.field;
+        QTest::keyClicks(field, QString::fromStdString(root.Folder()));
+        QTest::qWait(300);
+        EXPECT_EQ(hint->isVisible(), step.hintAfter) << step.field;
+    }
+}
+
 TEST_F(MainWindowTest, TheCloseBoxAnsweredNoKeepsTheProgramAndYesShutsItDown) {
     test::Desktop desktop(root.Folder(), clock);
     gui::MainWindow& window = desktop.window;

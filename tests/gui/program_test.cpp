@@ -1,5 +1,6 @@
 // The program as the system and a monitoring system run it: one instance per program folder
-// (a headless load refused while the desktop program runs, which keeps running), --status
+// (a headless load refused while the desktop program runs, which keeps running), a stop by
+// the system that ends the desktop program whatever message waits for the operator, --status
 // before any load, after a good one, after a failed one and once the last success is old,
 // and an installed program whose folder its operator cannot write.
 #include <gmock/gmock.h>
@@ -35,17 +36,23 @@ class ProgramTest : public ::testing::Test {
     test::TempDir scratch;
 };
 
+// Waits until a desktop program holds `folder`; false after ten seconds.
+bool Holds(const std::string& folder) {
+    for (int tries = 0; tries < 200; ++tries) {
+        if (InstanceLock(folder).Result() == InstanceLock::Outcome::HeldElsewhere) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
 TEST_F(ProgramTest, AHeadlessLoadIsRefusedWhileTheDesktopProgramRunsOnTheFolder) {
     test::TempDir root;
     const pid_t desktop = test::StartProgram(test::kProgram, {"--root", root.Folder()},
                                              scratch.Folder() + "desktop.out");
     ASSERT_GT(desktop, 0);
-    bool running = false;
-    for (int tries = 0; tries < 200 && !running; ++tries) {
-        running = InstanceLock(root.Folder()).Result() == InstanceLock::Outcome::HeldElsewhere;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    ASSERT_TRUE(running) << test::TempDir::Read(scratch.Path() / "desktop.out");
+    ASSERT_TRUE(Holds(root.Folder())) << test::TempDir::Read(scratch.Path() / "desktop.out");
 
     const test::ProgramOutcome second = Run(root.Folder(), {"--load-once"});
     EXPECT_EQ(second.exitCode, 7);
@@ -59,6 +66,57 @@ TEST_F(ProgramTest, AHeadlessLoadIsRefusedWhileTheDesktopProgramRunsOnTheFolder)
         test::TempDir::Read(root.Path() / "Quenvi/Histo_KS3_Diffuseur_Secours" /
                             (QDate::currentDate().toString("yyyyMMdd") + ".Log").toStdString()));
     EXPECT_TRUE(log.contains("Frm_Main:Form_Unload")) << log.toStdString();
+}
+
+TEST_F(ProgramTest, AStopByTheSystemEndsTheDesktopProgramWhateverMessageWaitsForOK) {
+    constexpr std::chrono::seconds kBound{10};
+    struct Row {
+        const char* what;
+        const char* settings;  // the settings file, or none
+        bool secondInstance;   // the stop goes to a second program on the folder
+        int exitCode;
+        const char* traced;  // the message answered by the stop, in the trace (or none)
+    };
+    const Row rows[] = {
+        {"the refusal of a second instance", nullptr, true, 7, nullptr},
+        // A load is due at once and stops on its first folder check.
+        {"a folder check of a load", "[Data]\r\nLast_Timing=01/01/2020 00:00:00\r\nFrequency=0\r\n",
+         false, 0, "MessageBox: Le dossier Config sur le serveur n'est pas param\xE9tr\xE9"},
+    };
+    for (const Row& row : rows) {
+        test::TempDir root;
+        if (row.settings != nullptr) {
+            fs::create_directories(root.Path() / fs::path(kSettings).parent_path());
+            root.Write(kSettings, row.settings);
+        }
+        const pid_t first = test::StartProgram(test::kProgram, {"--root", root.Folder()},
+                                               scratch.Folder() + "first.out");
+        ASSERT_TRUE(Holds(root.Folder())) << row.what;
+        pid_t stopped = first;
+        if (row.secondInstance) {
+            stopped = test::StartProgram(test::kProgram, {"--root", root.Folder()},
+                                         scratch.Folder() + "second.out");
+        }
+        // Time for the message to be shown: without a stop it would wait there for OK.
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        ASSERT_EQ(waitpid(stopped, nullptr, WNOHANG), 0) << row.what << ": waits for OK";
+
+        kill(stopped, SIGTERM);
+        EXPECT_EQ(test::WaitProgramFor(stopped, kBound), row.exitCode) << row.what;
+        if (stopped != first) {
+            EXPECT_EQ(waitpid(first, nullptr, WNOHANG), 0) << "the first instance goes on";
+            kill(first, SIGTERM);
+            EXPECT_EQ(test::WaitProgramFor(first, kBound), 0) << row.what;
+        }
+        const std::string log =
+            test::TempDir::Read(root.Path() / "Quenvi/Histo_KS3_Diffuseur_Secours" /
+                                (QDate::currentDate().toString("yyyyMMdd") + ".Log").toStdString());
+        const std::size_t unload = log.find("Frm_Main:Form_Unload");
+        EXPECT_NE(unload, std::string::npos) << row.what << "\n" << log;
+        if (row.traced != nullptr) {
+            EXPECT_LT(log.find(row.traced), unload) << row.what << "\n" << log;
+        }
+    }
 }
 
 TEST_F(ProgramTest, StatusSaysWhetherTheLastLoadSucceededAndHowLongAgo) {

@@ -7,7 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
+#include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -64,6 +68,22 @@ inline int WaitProgram(pid_t child) {
     int status = 0;
     if (child <= 0 || waitpid(child, &status, 0) != child) {
         return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The exit status of a started program that ends within `bound`, -1 when a signal ended it;
+// nullopt when it was still running then (it is killed, so that no test leaves it behind).
+inline std::optional<int> WaitProgramFor(pid_t child, std::chrono::milliseconds bound) {
+    const auto until = std::chrono::steady_clock::now() + bound;
+    int status = 0;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > until) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

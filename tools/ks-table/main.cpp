@@ -18,6 +18,9 @@ int main(int argc, char** argv) {
     const int code = ks::engine::tool::RunTableTool(args, engine, std::cin, std::cout, std::cerr);
     if (code == ks::engine::tool::kExitUsage) {
         std::cerr << "       ks-table create FILE --catalogue N [--keep]\n";
+    } else if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::cout << "ks-table create FILE --catalogue N [--keep] builds FILE in the shape of the\n"
+                     "loader's table file number N (0 to 60).\n";
     }
     return code;
 }

@@ -63,13 +63,7 @@ void ConsoleTrace::TraceLog(std::int16_t /*base*/, std::int16_t /*file*/, std::i
     }
 }
 
-MsgAnswer ConsoleDialogs::MessageBox(MsgIcon /*icon*/, MsgButtons buttons, const std::string& title,
-                                     const std::string& text) {
-    PrintError(title + ": " + text);
-    if (m_trace != nullptr) {
-        // One trace line: the line ends of the message would split it.
-        m_trace->Trace("MessageBox: " + ReplaceAll(text, "\r\n", " "));
-    }
+MsgAnswer DefaultAnswer(MsgButtons buttons) {
     switch (buttons) {
         case MsgButtons::YesNo:
         case MsgButtons::YesNoCancel:
@@ -81,6 +75,20 @@ MsgAnswer ConsoleDialogs::MessageBox(MsgIcon /*icon*/, MsgButtons buttons, const
             break;
     }
     return MsgAnswer::Ok;
+}
+
+void TraceDefaultAnswer(TraceSink& trace, const std::string& text) {
+    // The line ends of the message would split the trace line.
+    trace.Trace("MessageBox: " + ReplaceAll(text, "\r\n", " "));
+}
+
+MsgAnswer ConsoleDialogs::MessageBox(MsgIcon /*icon*/, MsgButtons buttons, const std::string& title,
+                                     const std::string& text) {
+    PrintError(title + ": " + text);
+    if (m_trace != nullptr) {
+        TraceDefaultAnswer(*m_trace, text);
+    }
+    return DefaultAnswer(buttons);
 }
 
 std::int32_t ConsoleDialogs::TaskDialog(

@@ -74,8 +74,14 @@ class ConsoleTrace final : public TraceSink {
     int m_incidents = 0;
 };
 
-// Every dialog is answered by its default button (the first one: OK, Yes, Retry) at once.
-// Folder and file choosers are cancelled; no viewer is opened.
+// The default button of a message box, the first one: OK, Yes, Retry. It answers every message
+// of the headless run, and those of the desktop program once the system has asked it to stop.
+MsgAnswer DefaultAnswer(MsgButtons buttons);
+// The trace line of a message answered by its default button: one line, "MessageBox: " + text.
+void TraceDefaultAnswer(TraceSink& trace, const std::string& text);
+
+// Every dialog is answered by its default button at once. Folder and file choosers are
+// cancelled; no viewer is opened.
 class ConsoleDialogs final : public Dialogs {
   public:
     // Message boxes are also traced from now on (task dialogs trace themselves).

@@ -1,7 +1,9 @@
 #include "core/settings/program_folder.h"
 
+#include <pwd.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -20,24 +22,50 @@ std::string Variable(const char* name) {
     return value != nullptr ? std::string(value) : std::string();
 }
 
+// The home folder the user database gives this process's user: a service started by the
+// system as root has no HOME, and must not fall back to the installed folder.
+std::string AccountHome() {
+    std::array<char, 4096> buffer{};
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
+        found == nullptr || found->pw_dir == nullptr) {
+        return {};
+    }
+    return found->pw_dir;
+}
+
 }  // namespace
 
 std::string UserProgramFolder() {
     fs::path base;
     if (const std::string data = Variable("XDG_DATA_HOME"); !data.empty()) {
         base = data;
-    } else if (const std::string home = Variable("HOME"); !home.empty()) {
-        base = fs::path(home) / ".local/share";
     } else {
-        return {};
+        std::string home = Variable("HOME");
+        if (home.empty()) {
+            home = AccountHome();
+        }
+        if (home.empty()) {
+            return {};
+        }
+        base = fs::path(home) / ".local/share";
     }
     const auto folder = FromNativePath(base / std::string(kUserFolderName));
     return folder ? CheckRep(*folder) : std::string();
 }
 
 std::string DefaultProgramFolder(bool create) {
-    std::string executable = ExecutableFolder();
-    if (!executable.empty() && access(NativePath(executable).c_str(), W_OK) == 0) {
+    return ProgramFolderBeside(ExecutableFolder(), create);
+}
+
+std::string ProgramFolderBeside(const std::string& executable, bool create) {
+    std::error_code error;
+    // Root may write anywhere: writing into an installation would make root's lock, trace
+    // and settings every new user's starting point, so an installation is never written.
+    if (!executable.empty() &&
+        !fs::exists(NativePath(executable) / std::string(kInstalledMarker), error) &&
+        access(NativePath(executable).c_str(), W_OK) == 0) {
         return executable;
     }
     std::string user = UserProgramFolder();
@@ -47,7 +75,6 @@ std::string DefaultProgramFolder(bool create) {
     if (!create) {
         return user;
     }
-    std::error_code error;
     const fs::path target = NativePath(user);
     if (!fs::exists(target / "Settings", error)) {
         fs::create_directories(target, error);

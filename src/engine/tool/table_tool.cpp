@@ -406,6 +406,10 @@ std::string StatusText(std::int16_t result) {
 
 int RunTableTool(const std::vector<std::string>& args, BtrCall& engine, std::istream& in,
                  std::ostream& out, std::ostream& err) {
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        out << kUsage;
+        return kExitOk;
+    }
     try {
         if (args.size() < 2) {
             throw UsageError{args.empty() ? "no command" : "no file"};

@@ -15,7 +15,8 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;  // the engine refused, or check found damage
 inline constexpr int kExitUsage = 2;   // the command line is wrong
 
-// `args` are the command-line arguments after the program name (UTF-8 file names).
+// `args` are the command-line arguments after the program name (UTF-8 file names). "--help"
+// (or "-h") alone writes the usage to `out` and answers kExitOk.
 int RunTableTool(const std::vector<std::string>& args, BtrCall& engine, std::istream& in,
                  std::ostream& out, std::ostream& err);
 
