@@ -14,7 +14,7 @@
 #include "core/app/loader.h"
 #include "core/app/time_stamp.h"
 #include "core/ports/console_ports.h"
-#include "core/ports/kill_switch.h"
+#include "core/ports/test_ports.h"
 #include "core/settings/program_folder.h"
 #include "core/sys/folder_ops.h"
 #include "core/sys/instance_lock.h"
@@ -123,18 +123,15 @@ int RunHeadless(const std::string& folder, const std::optional<ks::DateTime>& at
     ks::ConsoleDialogs dialogs;
     ks::QuietLoadView quietView;
     ks::engine::RecordEngine recordEngine;
-    // The crash tests name a step of the load to be killed at; otherwise the ports are plain.
-    const std::unique_ptr<ks::KillSwitch> killSwitch =
-        ks::KillSwitch::FromEnvironment(recordEngine);
-    ks::engine::BtrCall& engine =
-        killSwitch ? *killSwitch : static_cast<ks::engine::BtrCall&>(recordEngine);
-    ks::EventPump& pump = killSwitch ? *killSwitch : static_cast<ks::EventPump&>(quietPump);
-    ks::LoadView& view = killSwitch ? *killSwitch : static_cast<ks::LoadView&>(quietView);
-    ks::Loader loader({engine, clock, pump, dialogs, view, folder, EndProgram});
+    const ks::HeadlessPorts plain{recordEngine, quietPump, quietView};
+    // Only the crash tests' build of the program puts a port in front of the plain ones.
+    const std::unique_ptr<ks::TestPorts> testPorts = ks::MakeTestPorts();
+    const ks::HeadlessPorts ports = testPorts ? testPorts->Wrap(plain) : plain;
+    ks::Loader loader({ports.engine, clock, ports.pump, dialogs, ports.view, folder, EndProgram});
     dialogs.SetTrace(&loader.Trace());
     const int status = ks::LoadOnce(loader);
-    if (killSwitch) {
-        ks::PrintError("Load steps: " + killSwitch->PhaseSteps());
+    if (testPorts) {
+        testPorts->LoadEnded();
     }
     return status;
 }

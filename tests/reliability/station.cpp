@@ -51,11 +51,11 @@ const TempDir& Generated() {
 const std::string& ProgramForNobody() {
     static const TempDir shared;
     static const std::string program = [] {
-        if (RunAsNobody({"/usr/bin/test", "-x", kProgram}).exitCode == 0) {
-            return kProgram;
+        if (RunAsNobody({"/usr/bin/test", "-x", kCrashProgram}).exitCode == 0) {
+            return kCrashProgram;
         }
         const fs::path copy = shared.Path() / "diffuseur-secours";
-        fs::copy_file(kProgram, copy);
+        fs::copy_file(kCrashProgram, copy);
         return copy.string();
     }();
     return program;
@@ -150,7 +150,8 @@ std::string WorkStation::Folder(const std::string& sub) const {
 }
 
 LoadRun WorkStation::Load(const std::vector<std::string>& environment, bool runAsNobody) const {
-    std::vector<std::string> argv{kProgram, "--root", m_root.Folder(), "--load-once", "--at", kAt};
+    std::vector<std::string> argv{kCrashProgram, "--root", m_root.Folder(),
+                                  "--load-once", "--at",   kAt};
     if (runAsNobody) {
         argv[0] = ProgramForNobody();
         argv.insert(argv.begin(),

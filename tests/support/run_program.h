@@ -21,6 +21,9 @@ namespace ks::test {
 
 // The programs the build makes beside the tests.
 inline const std::string kProgram = std::string(KS_BINARY_DIR) + "/src/gui/diffuseur-secours";
+// The same program with the crash tests' kill switch (KS_KILL_AT_STEP).
+inline const std::string kCrashProgram =
+    std::string(KS_BINARY_DIR) + "/tests/diffuseur-secours-crash";
 inline const std::string kDemoGenerator =
     std::string(KS_BINARY_DIR) + "/tools/demo/ks-demo-station";
 inline const std::string kTableTool = std::string(KS_BINARY_DIR) + "/tools/ks-table/ks-table";

@@ -1,8 +1,7 @@
-// For the crash tests of the headless load: the steps of a load (every engine call and every
-// event pump) are counted, and the process kills itself with SIGKILL just before a chosen
-// step, as an operator's kill or a crash would end it, at a moment a test can name again.
-// Only a run whose environment holds KS_KILL_AT_STEP gets one; the normal run keeps its ports
-// as they are and pays nothing.
+// The test port of the crash tests' build of the program: the steps of a headless load (every
+// engine call and every event pump) are counted, and the process kills itself with SIGKILL just
+// before a chosen step, as an operator's kill or a crash would end it, at a moment a test can
+// name again. Only a run whose environment holds KS_KILL_AT_STEP gets one.
 #pragma once
 
 #include <cstdint>
@@ -13,18 +12,24 @@
 
 #include "core/base/event_pump.h"
 #include "core/ports/console_ports.h"
+#include "core/ports/test_ports.h"
 #include "engine/btr_call.h"
 
 namespace ks {
 
-class KillSwitch final : public engine::BtrCall, public EventPump, public QuietLoadView {
+class KillSwitch final : public TestPorts,
+                         public engine::BtrCall,
+                         public EventPump,
+                         public QuietLoadView {
   public:
-    // KS_KILL_AT_STEP=N kills the process just before step N (1 is the first); 0 kills
-    // nothing and only counts, for PhaseSteps. None when the variable is absent or not a
-    // number. Engine calls go on to `engine`.
-    static std::unique_ptr<KillSwitch> FromEnvironment(engine::BtrCall& engine);
+    // Kills the process just before step `killAt` (1 is the first); 0 kills nothing and only
+    // counts, for PhaseSteps.
+    explicit KillSwitch(std::int64_t killAt) : m_killAt(killAt) {}
 
-    KillSwitch(engine::BtrCall& engine, std::int64_t killAt) : m_engine(engine), m_killAt(killAt) {}
+    // Engine calls go on to the plain engine.
+    HeadlessPorts Wrap(const HeadlessPorts& plain) override;
+    // Prints "Load steps: " + PhaseSteps() on standard error.
+    void LoadEnded() override;
 
     std::int16_t Call(std::uint16_t operation, std::uint8_t* positionBlock, void* dataBuffer,
                       std::uint32_t& dataLength, void* keyBuffer, std::uint8_t keyLength,
@@ -44,7 +49,7 @@ class KillSwitch final : public engine::BtrCall, public EventPump, public QuietL
     void Step();
     void Reached(const std::string& phase);
 
-    engine::BtrCall& m_engine;
+    engine::BtrCall* m_engine = nullptr;
     std::int64_t m_killAt;
     std::int64_t m_steps = 0;
     std::vector<std::pair<std::string, std::int64_t>> m_phases;

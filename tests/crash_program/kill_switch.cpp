@@ -1,4 +1,4 @@
-#include "core/ports/kill_switch.h"
+#include "crash_program/kill_switch.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -10,7 +10,8 @@
 
 namespace ks {
 
-std::unique_ptr<KillSwitch> KillSwitch::FromEnvironment(engine::BtrCall& engine) {
+// KS_KILL_AT_STEP=N: a kill switch at step N; none when the variable is absent or not a number.
+std::unique_ptr<TestPorts> MakeTestPorts() {
     const char* value = std::getenv("KS_KILL_AT_STEP");
     if (value == nullptr) {
         return nullptr;
@@ -21,15 +22,24 @@ std::unique_ptr<KillSwitch> KillSwitch::FromEnvironment(engine::BtrCall& engine)
     if (error != std::errc() || end != text.data() + text.size() || killAt < 0) {
         return nullptr;
     }
-    return std::make_unique<KillSwitch>(engine, killAt);
+    return std::make_unique<KillSwitch>(killAt);
+}
+
+HeadlessPorts KillSwitch::Wrap(const HeadlessPorts& plain) {
+    m_engine = &plain.engine;
+    return HeadlessPorts{*this, *this, *this};
+}
+
+void KillSwitch::LoadEnded() {
+    PrintError("Load steps: " + PhaseSteps());
 }
 
 std::int16_t KillSwitch::Call(std::uint16_t operation, std::uint8_t* positionBlock,
                               void* dataBuffer, std::uint32_t& dataLength, void* keyBuffer,
                               std::uint8_t keyLength, std::int8_t keyNumber) {
     Step();
-    return m_engine.Call(operation, positionBlock, dataBuffer, dataLength, keyBuffer, keyLength,
-                         keyNumber);
+    return m_engine->Call(operation, positionBlock, dataBuffer, dataLength, keyBuffer, keyLength,
+                          keyNumber);
 }
 
 void KillSwitch::SetCopyProgress(int /*value*/) {
