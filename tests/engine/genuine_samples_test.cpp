@@ -10,7 +10,7 @@
 
 #include "engine/genuine/genuine_import.h"
 #include "engine/table_check.h"
-#include "engine/tool/table_tool.h"
+#include "ks-table/table_tool.h"
 #include "support/sha256.h"
 #include "support/temp_dir.h"
 #include "table_client.h"

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "engine/record_engine.h"
-#include "engine/tool/table_tool.h"
+#include "ks-table/table_tool.h"
 #include "support/temp_dir.h"
 #include "table_client.h"
 

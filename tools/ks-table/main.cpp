@@ -1,12 +1,12 @@
 // ks-table: the table tool for operators and tests. The commands live in the engine library
-// (engine/tool/table_tool.h) so that the tests run them without a process.
+// (tools/ks-table/table_tool.h) so that the tests run them without a process.
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include "core/db/catalogue_create_command.h"
 #include "engine/record_engine.h"
-#include "engine/tool/table_tool.h"
+#include "ks-table/catalogue_create_command.h"
+#include "ks-table/table_tool.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);

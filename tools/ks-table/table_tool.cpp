@@ -1,4 +1,4 @@
-#include "engine/tool/table_tool.h"
+#include "ks-table/table_tool.h"
 
 #include <algorithm>
 #include <array>
@@ -11,8 +11,8 @@
 #include "engine/file_spec.h"
 #include "engine/genuine/genuine_import.h"
 #include "engine/table_check.h"
-#include "engine/tool/key_description.h"
-#include "engine/tool/record_escape.h"
+#include "ks-table/key_description.h"
+#include "ks-table/record_escape.h"
 #include "platform/cp1252.h"
 #include "platform/native_path.h"
 

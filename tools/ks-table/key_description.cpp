@@ -1,4 +1,4 @@
-#include "engine/tool/key_description.h"
+#include "ks-table/key_description.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,11 +1,11 @@
-#include "core/db/catalogue_create_command.h"
+#include "ks-table/catalogue_create_command.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "engine/record_engine.h"
-#include "engine/tool/table_tool.h"
+#include "ks-table/table_tool.h"
 #include "support/temp_dir.h"
 
 namespace ks {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/btr_codes.h"
-#include "engine/tool/key_description.h"
-#include "engine/tool/record_escape.h"
+#include "ks-table/key_description.h"
+#include "ks-table/record_escape.h"
 
 namespace ks::engine::tool {
 namespace {

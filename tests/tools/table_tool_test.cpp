@@ -1,6 +1,6 @@
 // The table tool run as from the command line: create from key descriptions, stat, dump in
 // key order, load from escaped lines, check of whole and damaged files, exit codes.
-#include "engine/tool/table_tool.h"
+#include "ks-table/table_tool.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -10,7 +10,7 @@
 
 #include "engine/record_engine.h"
 #include "support/temp_dir.h"
-#include "table_client.h"
+#include "engine/table_client.h"
 
 namespace ks::engine::tool {
 namespace {

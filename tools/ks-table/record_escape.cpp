@@ -1,4 +1,4 @@
-#include "engine/tool/record_escape.h"
+#include "ks-table/record_escape.h"
 
 namespace ks::engine::tool {
 namespace {

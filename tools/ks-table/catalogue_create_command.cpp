@@ -1,4 +1,4 @@
-#include "core/db/catalogue_create_command.h"
+#include "ks-table/catalogue_create_command.h"
 
 #include <algorithm>
 #include <charconv>
@@ -9,7 +9,7 @@
 #include "core/db/structure_btr.h"
 #include "engine/btr_call.h"
 #include "engine/btr_codes.h"
-#include "engine/tool/table_tool.h"
+#include "ks-table/table_tool.h"
 #include "platform/cp1252.h"
 
 namespace ks {
