@@ -152,7 +152,7 @@ int RunDesktop(int argc, char* argv[], const std::string& folder) {
     QGuiApplication::setDesktopFileName(QStringLiteral("kestrel-diffuseur-secours"));
     const bool french = ks::gui::InstallQtFrench(app);
 
-    ks::gui::QtClock clock;
+    ks::SystemClock clock;
     ks::gui::QtEventPump pump;
     ks::gui::QtDialogs dialogs;
     ks::gui::MainWindow window;

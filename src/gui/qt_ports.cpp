@@ -1,15 +1,11 @@
 #include "gui/qt_ports.h"
 
-#include <time.h>
-
 #include <QApplication>
-#include <QDateTime>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QThread>
 #include <QTimer>
 #include <QUrl>
 
@@ -25,32 +21,6 @@ QString FromCp(const std::string& text) {
 
 std::string ToCp(const QString& text) {
     return Utf8ToCp1252(text.toStdString());
-}
-
-QtClock::QtClock() = default;
-
-DateTime QtClock::Now() const {
-    const QDateTime now = QDateTime::currentDateTime();
-    const QDate d = now.date();
-    const QTime t = now.time();
-    return DateTime{d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), t.msec()};
-}
-
-std::uint64_t QtClock::TickCount64() const {
-    timespec ts{};
-    if (clock_gettime(CLOCK_BOOTTIME, &ts) != 0) {
-        return 0;
-    }
-    return static_cast<std::uint64_t>(ts.tv_sec) * 1000U +
-           static_cast<std::uint64_t>(ts.tv_nsec / 1'000'000);
-}
-
-std::uint32_t QtClock::TickCount32() const {
-    return static_cast<std::uint32_t>(TickCount64());
-}
-
-void QtClock::Sleep(int milliseconds) {
-    QThread::msleep(static_cast<unsigned long>(milliseconds));
 }
 
 void QtEventPump::DoEvents() {

@@ -1,4 +1,5 @@
-// Qt implementations of the core's ports: the system clock, the event loop, the dialogs.
+// Qt implementations of the core's ports: the event loop and the dialogs (the desktop program
+// reads the same system clock as the headless run).
 #pragma once
 
 #include <QElapsedTimer>
@@ -6,7 +7,6 @@
 #include <functional>
 #include <vector>
 
-#include "core/base/clock.h"
 #include "core/base/dialogs.h"
 #include "core/base/event_pump.h"
 
@@ -18,15 +18,6 @@ class TraceSink;
 }
 
 namespace ks::gui {
-
-class QtClock : public Clock {
-  public:
-    QtClock();
-    DateTime Now() const override;
-    std::uint64_t TickCount64() const override;
-    std::uint32_t TickCount32() const override;
-    void Sleep(int milliseconds) override;
-};
 
 // Runs Qt's pending events at most once per kMinGapMs (measured on a monotonic clock): often
 // enough that the window redraws and answers at once during a load, seldom enough that the

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <set>
 
+#include "core/ports/console_ports.h"
 #include "desktop.h"
 #include "gui/about_box.h"
 #include "support/run_program.h"
@@ -38,7 +39,7 @@ TEST(DesktopLoadTest, LancerLimportLoadsTheStationWhileTheWindowAnswersAndItsBar
         test::RunProgram(test::kDemoGenerator, {station.Folder()}, station.Folder() + "demo.out")
             .exitCode,
         0);
-    gui::QtClock clock;
+    SystemClock clock;
     test::Desktop desktop(station.Folder(), clock);
     gui::MainWindow& window = desktop.window;
     ASSERT_TRUE(window.Form_Load());
