@@ -22,7 +22,7 @@ bool WholeRecord(const FileSpec& shape, std::uint32_t length) {
 }  // namespace
 
 void RecordEngine::PositionOn(Request& request, Cursor& cursor, std::size_t keyNumber,
-                              const FoundRecord& found) {
+                              const FoundView& found) {
     Handle& handle = m_handles.at(cursor.handle);
     const KeyDef& key = handle.file->Shape().keys[keyNumber];
     const std::string keyBytes = KeyOfRecord(key, found.data);
@@ -35,7 +35,7 @@ void RecordEngine::PositionOn(Request& request, Cursor& cursor, std::size_t keyN
     if (cursor.keyCut) {
         cursor.key.clear();
         cursor.longKeyHash = LongKeyMemory::Hash(found.indexKey);
-        cursor.longKeyToken = handle.longKeys.Remember(found.indexKey);
+        cursor.longKeyToken = handle.longKeys.Remember(std::string(found.indexKey));
     } else {
         cursor.key = found.indexKey;
     }
@@ -43,7 +43,7 @@ void RecordEngine::PositionOn(Request& request, Cursor& cursor, std::size_t keyN
 }
 
 std::int16_t RecordEngine::ReturnRecord(Request& request, Cursor& cursor, std::size_t keyNumber,
-                                        const FoundRecord& found) {
+                                        const FoundView& found) {
     if (request.data == nullptr || request.dataLength < found.data.size()) {
         return status::kDataBufferTooShort;
     }
@@ -107,7 +107,7 @@ std::int16_t RecordEngine::Insert(Request& request) {
     const KeyDef& key = file.Shape().keys[k];
     FoundRecord found{id, key.Duplicates() ? id : 0, FoldKey(key, KeyOfRecord(key, record)),
                       record};
-    PositionOn(request, cursor, k, found);
+    PositionOn(request, cursor, k, found.View());
     return status::kSuccess;
 }
 
@@ -134,7 +134,7 @@ std::int16_t RecordEngine::Update(Request& request) {
     }
     const auto updated = file.ReadById(k, cursor.recordId);
     if (updated) {
-        PositionOn(request, cursor, k, *updated);
+        PositionOn(request, cursor, k, updated->View());
     }
     return status::kSuccess;
 }
@@ -196,7 +196,8 @@ std::int16_t RecordEngine::GetByKey(Request& request) {
         default:
             break;
     }
-    const auto found = file.Find(k, seek, wanted, 0);
+    ReadWindow(handle->file);
+    const auto found = file.FindInWindow(k, seek, wanted, 0);
     if (request.operation == op::kGetEqual) {
         if (!found || found->indexKey != wanted) {
             return status::kKeyNotFound;
@@ -215,8 +216,9 @@ std::int16_t RecordEngine::GetEnd(Request& request) {
         return result;
     }
     TableFile& file = *handle->file;
-    const auto found =
-        file.Find(k, request.operation == op::kGetFirst ? Seek::kFirst : Seek::kLast, {}, 0);
+    ReadWindow(handle->file);
+    const auto found = file.FindInWindow(
+        k, request.operation == op::kGetFirst ? Seek::kFirst : Seek::kLast, {}, 0);
     if (!found) {
         return status::kEndOfFile;
     }
@@ -241,6 +243,7 @@ std::int16_t RecordEngine::GetNextOrPrevious(Request& request) {
         result != status::kSuccess) {
         return result;
     }
+    ReadWindow(handle->file);
     std::string from = cursor.key;
     if (cursor.keyCut) {
         // The key remembered for the block; once forgotten, the record's key when it has not
@@ -255,9 +258,10 @@ std::int16_t RecordEngine::GetNextOrPrevious(Request& request) {
             return status::kInvalidPositioning;
         }
     }
+    // A statement left on this block's record by the window's last read of it goes on.
     const auto found =
-        file.Find(k, request.operation == op::kGetNext ? Seek::kNext : Seek::kPrevious, from,
-                  cursor.sequence);
+        file.FindInWindow(k, request.operation == op::kGetNext ? Seek::kNext : Seek::kPrevious,
+                          from, cursor.sequence, cursor.recordId);
     if (!found) {
         return status::kEndOfFile;
     }
