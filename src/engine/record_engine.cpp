@@ -113,12 +113,19 @@ std::int16_t RecordEngine::CommitBundles(bool agedOnly) {
             }
         }
     }
+    m_nextDue = std::chrono::steady_clock::time_point::max();
+    for (const auto& file : m_bundles) {
+        m_nextDue = std::min(m_nextDue, file->WindowStart() + age);
+    }
     return result;
 }
 
 void RecordEngine::Track(const std::shared_ptr<TableFile>& file) {
     if (file->WindowOpen() &&
         std::find(m_bundles.begin(), m_bundles.end(), file) == m_bundles.end()) {
+        m_nextDue =
+            std::min(m_bundles.empty() ? std::chrono::steady_clock::time_point::max() : m_nextDue,
+                     file->WindowStart() + std::chrono::milliseconds(m_options.bundleAgeMs));
         m_bundles.push_back(file);
         StartTimer();
         m_wake.notify_one();
@@ -162,7 +169,8 @@ std::int16_t RecordEngine::Call(std::uint16_t operation, std::uint8_t* positionB
         // A bundle older than the age is committed before anything else; a bundle that could
         // not be committed is answered for by this call (stop and close still do their work).
         std::int16_t failure = std::exchange(m_timerFailure, status::kSuccess);
-        if (failure == status::kSuccess && !m_bundles.empty()) {
+        if (failure == status::kSuccess && !m_bundles.empty() &&
+            std::chrono::steady_clock::now() >= m_nextDue) {
             failure = CommitBundles(true);
         }
         if (failure != status::kSuccess && operation != op::kStop && operation != op::kClose) {

@@ -124,8 +124,11 @@ class RecordEngine final : public BtrCall {
     // One call at a time, and the timer between calls.
     std::mutex m_mutex;
     std::vector<std::shared_ptr<TableFile>> m_bundles;  // files with an open bundle or window
-    std::shared_ptr<TableFile> m_reading;               // the file of the call's read, if any
-    std::int16_t m_timerFailure = 0;  // a bundle the timer could not commit, for the next call
+    // When the oldest of them is due (never later: a window started again later makes it
+    // early, which only costs a look), so that a call looks at them only then.
+    std::chrono::steady_clock::time_point m_nextDue;
+    std::shared_ptr<TableFile> m_reading;  // the file of the call's read, if any
+    std::int16_t m_timerFailure = 0;       // a bundle the timer could not commit, for the next call
     std::thread m_timer;
     std::condition_variable m_wake;
     bool m_stopping = false;
