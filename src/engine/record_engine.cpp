@@ -164,7 +164,6 @@ std::int16_t RecordEngine::Call(std::uint16_t operation, std::uint8_t* positionB
     const std::uint32_t lengthIn = dataLength;
     std::int16_t result = status::kIoError;
     std::lock_guard lock(m_mutex);
-    m_reading = nullptr;
     try {
         // A bundle older than the age is committed before anything else; a bundle that could
         // not be committed is answered for by this call (stop and close still do their work).
@@ -194,6 +193,7 @@ std::int16_t RecordEngine::Call(std::uint16_t operation, std::uint8_t* positionB
     } catch (...) {
         result = status::kIoError;
     }
+    m_reading = nullptr;  // a read that failed leaves its window to the age
     if (result != status::kSuccess) {
         dataLength = lengthIn;
     }

@@ -121,7 +121,7 @@ TableFile::TableFile(fs::path path, SqliteDb db, FileSpec shape)
     : m_path(std::move(path)), m_db(std::move(db)), m_spec(std::move(shape)) {}
 
 TableFile::~TableFile() {
-    if (m_bundleOpen) {
+    if (m_bundleOpen || m_readOpen) {
         // The engine commits bundles before it lets a file go; this is the last resort.
         try {
             CommitBundle();
