@@ -40,40 +40,43 @@ struct WriteCase {
 TEST(HeldCursor, ABlockReadsWhatTheWritesBetweenItsReadsLeft) {
     const WriteCase cases[] = {
         {"nothing", [](TableClient&, TableClient&) {}, MakeRecord(10, 0), MakeRecord(6, 0)},
-        {"the block deletes its record", [](TableClient& a, TableClient&) { a.Delete(); },
+        {"the block deletes its record",
+         [](TableClient& a, TableClient&) { EXPECT_EQ(a.Delete(), status::kSuccess); },
          MakeRecord(10, 0), MakeRecord(6, 0)},
         {"another block deletes it",
          [](TableClient&, TableClient& b) {
              std::string record;
-             b.GetEqual(0, KeyText(8), record);
-             b.Delete();
+             EXPECT_EQ(b.GetEqual(0, KeyText(8), record), status::kSuccess);
+             EXPECT_EQ(b.Delete(), status::kSuccess);
          },
          MakeRecord(10, 0), MakeRecord(6, 0)},
         {"another block deletes the next one and the previous one",
          [](TableClient&, TableClient& b) {
              std::string record;
-             b.GetEqual(0, KeyText(10), record);
-             b.Delete();
-             b.GetEqual(0, KeyText(6), record);
-             b.Delete();
+             EXPECT_EQ(b.GetEqual(0, KeyText(10), record), status::kSuccess);
+             EXPECT_EQ(b.Delete(), status::kSuccess);
+             EXPECT_EQ(b.GetEqual(0, KeyText(6), record), status::kSuccess);
+             EXPECT_EQ(b.Delete(), status::kSuccess);
          },
          MakeRecord(12, 0), MakeRecord(4, 0)},
         {"another block updates the next one and the previous one",
          [](TableClient&, TableClient& b) {
              std::string record;
-             b.GetEqual(0, KeyText(10), record);
-             b.Update(MakeRecord(10, 1));
-             b.GetEqual(0, KeyText(6), record);
-             b.Update(MakeRecord(6, 1));
+             EXPECT_EQ(b.GetEqual(0, KeyText(10), record), status::kSuccess);
+             EXPECT_EQ(b.Update(MakeRecord(10, 1)), status::kSuccess);
+             EXPECT_EQ(b.GetEqual(0, KeyText(6), record), status::kSuccess);
+             EXPECT_EQ(b.Update(MakeRecord(6, 1)), status::kSuccess);
          },
          MakeRecord(10, 1), MakeRecord(6, 1)},
         {"the block updates its record",
-         [](TableClient& a, TableClient&) { a.Update(MakeRecord(8, 1)); }, MakeRecord(10, 0),
-         MakeRecord(6, 0)},
+         [](TableClient& a, TableClient&) {
+             EXPECT_EQ(a.Update(MakeRecord(8, 1)), status::kSuccess);
+         },
+         MakeRecord(10, 0), MakeRecord(6, 0)},
         {"another block inserts around it",
          [](TableClient&, TableClient& b) {
-             b.Insert(MakeRecord(9, 0));
-             b.Insert(MakeRecord(7, 0));
+             EXPECT_EQ(b.Insert(MakeRecord(9, 0)), status::kSuccess);
+             EXPECT_EQ(b.Insert(MakeRecord(7, 0)), status::kSuccess);
          },
          MakeRecord(9, 0), MakeRecord(7, 0)},
     };
