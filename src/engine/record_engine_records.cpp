@@ -97,7 +97,7 @@ std::int16_t RecordEngine::Insert(Request& request) {
         return result;
     }
     TableFile& file = *handle->file;
-    const std::string record(reinterpret_cast<const char*>(request.data), request.dataLength);
+    const std::string_view record(reinterpret_cast<const char*>(request.data), request.dataLength);
     std::int64_t id = 0;
     const auto result = file.Insert(record, id);
     WriteDone(handle->file);
@@ -105,9 +105,8 @@ std::int16_t RecordEngine::Insert(Request& request) {
         return result;
     }
     const KeyDef& key = file.Shape().keys[k];
-    FoundRecord found{id, key.Duplicates() ? id : 0, FoldKey(key, KeyOfRecord(key, record)),
-                      record};
-    PositionOn(request, cursor, k, found.View());
+    const std::string folded = FoldKey(key, KeyOfRecord(key, record));
+    PositionOn(request, cursor, k, FoundView{id, key.Duplicates() ? id : 0, folded, record});
     return status::kSuccess;
 }
 
@@ -122,7 +121,7 @@ std::int16_t RecordEngine::Update(Request& request) {
     if (cursor.state != CursorState::kOnRecord) {
         return status::kInvalidPositioning;
     }
-    const std::string record(reinterpret_cast<const char*>(request.data), request.dataLength);
+    const std::string_view record(reinterpret_cast<const char*>(request.data), request.dataLength);
     bool found = false;
     const auto result = file.Update(cursor.recordId, record, found);
     WriteDone(handle->file);
