@@ -17,6 +17,8 @@ class BenchTable {
     // Continues on the key of the last positioning.
     virtual bool GetNext(std::string& record) = 0;
     virtual bool Insert(const std::string& record) = 0;
+    // Rewrites the current record with `record` (same key 0).
+    virtual bool UpdateCurrent(const std::string& record) = 0;
     virtual bool DeleteCurrent() = 0;
     // Ends the pending bundle of writes.
     virtual void Flush() = 0;

@@ -44,6 +44,8 @@ DirectTable::DirectTable(const std::string& path, const TableSpec& shape,
         statements.greaterOrEqual = Prepare(select + "WHERE " + column + " >= ?1" + order);
         statements.first = Prepare(select + order);
         statements.next = Prepare(select + "WHERE (" + column + ", id) > (?1, ?2)" + order);
+        statements.scan =
+            Prepare(select + "WHERE (" + column + ", id) > (?1, ?2) ORDER BY " + column + ", id");
         m_keys.push_back(statements);
     }
     std::string names = "data";
@@ -54,6 +56,11 @@ DirectTable::DirectTable(const std::string& path, const TableSpec& shape,
     }
     m_insert = Prepare("INSERT INTO r(" + names + ") VALUES(" + values + ")");
     m_delete = Prepare("DELETE FROM r WHERE id = ?1");
+    std::string assignments = "data = ?1";
+    for (std::size_t k = 0; k < shape.keys.size(); ++k) {
+        assignments += ", k" + std::to_string(k) + " = ?" + std::to_string(k + 3);
+    }
+    m_update = Prepare("UPDATE r SET " + assignments + " WHERE id = ?2");
 }
 
 DirectTable::~DirectTable() {
@@ -63,9 +70,11 @@ DirectTable::~DirectTable() {
         sqlite3_finalize(statements.greaterOrEqual);
         sqlite3_finalize(statements.first);
         sqlite3_finalize(statements.next);
+        sqlite3_finalize(statements.scan);
     }
     sqlite3_finalize(m_insert);
     sqlite3_finalize(m_delete);
+    sqlite3_finalize(m_update);
     sqlite3_close(m_db);
 }
 
@@ -87,6 +96,27 @@ sqlite3_stmt* DirectTable::Prepare(const std::string& sql) {
     return statement;
 }
 
+void DirectTable::BeginRead() {
+    if (!m_settings.heldCursor || m_pending > 0) {
+        return;
+    }
+    if (m_reads >= m_settings.bundleOperations) {
+        Flush();
+    }
+    if (m_reads++ == 0) {
+        Exec("BEGIN");
+    }
+}
+
+void DirectTable::BeginWrite() {
+    if (m_reads > 0) {
+        Flush();
+    }
+    if (m_pending == 0) {
+        Exec("BEGIN IMMEDIATE");
+    }
+}
+
 bool DirectTable::Fetch(sqlite3_stmt* statement, int key, std::string& record) {
     const bool found = sqlite3_step(statement) == SQLITE_ROW;
     if (found) {
@@ -98,23 +128,33 @@ bool DirectTable::Fetch(sqlite3_stmt* statement, int key, std::string& record) {
                           static_cast<std::size_t>(sqlite3_column_bytes(statement, 2)));
         m_hasCurrent = true;
     }
-    sqlite3_reset(statement);
+    if (found && statement == m_keys[static_cast<std::size_t>(key)].scan) {
+        m_held = statement;
+    } else {
+        sqlite3_reset(statement);
+    }
     return found;
 }
 
 bool DirectTable::GetEqual(int key, const std::string& value, std::string& record) {
+    BeginRead();
+    Drop();
     sqlite3_stmt* statement = m_keys[static_cast<std::size_t>(key)].equal;
     sqlite3_bind_blob(statement, 1, value.data(), static_cast<int>(value.size()), SQLITE_STATIC);
     return Fetch(statement, key, record);
 }
 
 bool DirectTable::GetGreaterOrEqual(int key, const std::string& value, std::string& record) {
+    BeginRead();
+    Drop();
     sqlite3_stmt* statement = m_keys[static_cast<std::size_t>(key)].greaterOrEqual;
     sqlite3_bind_blob(statement, 1, value.data(), static_cast<int>(value.size()), SQLITE_STATIC);
     return Fetch(statement, key, record);
 }
 
 bool DirectTable::GetFirst(int key, std::string& record) {
+    BeginRead();
+    Drop();
     return Fetch(m_keys[static_cast<std::size_t>(key)].first, key, record);
 }
 
@@ -122,7 +162,12 @@ bool DirectTable::GetNext(std::string& record) {
     if (m_key < 0) {
         return false;
     }
-    sqlite3_stmt* statement = m_keys[static_cast<std::size_t>(m_key)].next;
+    BeginRead();
+    if (m_held != nullptr) {
+        return Fetch(m_held, m_key, record);
+    }
+    sqlite3_stmt* statement = m_settings.heldCursor ? m_keys[static_cast<std::size_t>(m_key)].scan
+                                                    : m_keys[static_cast<std::size_t>(m_key)].next;
     const std::string value = m_keyValue;
     sqlite3_bind_blob(statement, 1, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
     sqlite3_bind_int64(statement, 2, m_id);
@@ -130,9 +175,8 @@ bool DirectTable::GetNext(std::string& record) {
 }
 
 bool DirectTable::Insert(const std::string& record) {
-    if (m_pending == 0) {
-        Exec("BEGIN IMMEDIATE");
-    }
+    Drop();
+    BeginWrite();
     sqlite3_bind_blob(m_insert, 1, record.data(), static_cast<int>(record.size()), SQLITE_STATIC);
     std::vector<std::string> values;
     values.reserve(m_spec.keys.size());
@@ -157,9 +201,8 @@ bool DirectTable::DeleteCurrent() {
     if (!m_hasCurrent) {
         return false;
     }
-    if (m_pending == 0) {
-        Exec("BEGIN IMMEDIATE");
-    }
+    Drop();
+    BeginWrite();
     sqlite3_bind_int64(m_delete, 1, m_id);
     const bool done = sqlite3_step(m_delete) == SQLITE_DONE;
     sqlite3_reset(m_delete);
@@ -169,6 +212,34 @@ bool DirectTable::DeleteCurrent() {
     return done;
 }
 
+bool DirectTable::UpdateCurrent(const std::string& record) {
+    if (!m_hasCurrent) {
+        return false;
+    }
+    Drop();
+    BeginWrite();
+    sqlite3_bind_blob(m_update, 1, record.data(), static_cast<int>(record.size()), SQLITE_STATIC);
+    sqlite3_bind_int64(m_update, 2, m_id);
+    std::vector<std::string> values;
+    values.reserve(m_spec.keys.size());
+    for (std::size_t k = 0; k < m_spec.keys.size(); ++k) {
+        values.push_back(KeyValue(m_spec, static_cast<int>(k), record));
+        sqlite3_bind_blob(m_update, static_cast<int>(k + 3), values.back().data(),
+                          static_cast<int>(values.back().size()), SQLITE_STATIC);
+    }
+    const bool done = sqlite3_step(m_update) == SQLITE_DONE;
+    sqlite3_reset(m_update);
+    Written();
+    return done;
+}
+
+void DirectTable::Drop() {
+    if (m_held != nullptr) {
+        sqlite3_reset(m_held);
+        m_held = nullptr;
+    }
+}
+
 void DirectTable::Written() {
     if (++m_pending >= m_settings.bundleOperations) {
         Flush();
@@ -176,9 +247,11 @@ void DirectTable::Written() {
 }
 
 void DirectTable::Flush() {
-    if (m_pending > 0) {
+    Drop();
+    if (m_pending > 0 || m_reads > 0) {
         Exec("COMMIT");
         m_pending = 0;
+        m_reads = 0;
     }
 }
 

@@ -68,6 +68,13 @@ bool EngineTable::Insert(const std::string& record) {
                          0) == 0;
 }
 
+bool EngineTable::UpdateCurrent(const std::string& record) {
+    std::memcpy(m_data.data(), record.data(), record.size());
+    std::uint32_t length = static_cast<std::uint32_t>(record.size());
+    return m_engine.Call(op::kUpdate, m_block.data(), m_data.data(), length, m_key.data(), 255,
+                         static_cast<std::int8_t>(m_keyNumber)) == 0;
+}
+
 bool EngineTable::DeleteCurrent() {
     std::uint32_t length = 0;
     return m_engine.Call(op::kDelete, m_block.data(), m_data.data(), length, m_key.data(), 255,

@@ -27,6 +27,7 @@ class EngineTable final : public BenchTable {
     bool GetFirst(int key, std::string& record) override;
     bool GetNext(std::string& record) override;
     bool Insert(const std::string& record) override;
+    bool UpdateCurrent(const std::string& record) override;
     bool DeleteCurrent() override;
     void Flush() override;
 

@@ -67,9 +67,9 @@ void RecordEngine::RunTimer() {
             m_wake.wait(lock);
             continue;
         }
-        auto oldest = m_bundles.front()->BundleStart();
+        auto oldest = m_bundles.front()->WindowStart();
         for (const auto& file : m_bundles) {
-            oldest = std::min(oldest, file->BundleStart());
+            oldest = std::min(oldest, file->WindowStart());
         }
         const auto due = oldest + std::chrono::milliseconds(m_options.bundleAgeMs);
         if (std::chrono::steady_clock::now() < due) {
@@ -102,7 +102,7 @@ std::int16_t RecordEngine::CommitBundles(bool agedOnly) {
     std::int16_t result = status::kSuccess;
     const std::vector<std::shared_ptr<TableFile>> open = m_bundles;
     for (const auto& file : open) {
-        if (agedOnly && now - file->BundleStart() < age) {
+        if (agedOnly && now - file->WindowStart() < age) {
             continue;
         }
         try {
@@ -113,21 +113,42 @@ std::int16_t RecordEngine::CommitBundles(bool agedOnly) {
             }
         }
     }
+    m_nextDue = std::chrono::steady_clock::time_point::max();
+    for (const auto& file : m_bundles) {
+        m_nextDue = std::min(m_nextDue, file->WindowStart() + age);
+    }
     return result;
+}
+
+void RecordEngine::Track(const std::shared_ptr<TableFile>& file) {
+    if (file->WindowOpen() &&
+        std::find(m_bundles.begin(), m_bundles.end(), file) == m_bundles.end()) {
+        m_nextDue =
+            std::min(m_bundles.empty() ? std::chrono::steady_clock::time_point::max() : m_nextDue,
+                     file->WindowStart() + std::chrono::milliseconds(m_options.bundleAgeMs));
+        m_bundles.push_back(file);
+        StartTimer();
+        m_wake.notify_one();
+    }
 }
 
 void RecordEngine::WriteDone(const std::shared_ptr<TableFile>& file) {
     if (!file->BundleOpen()) {
         return;
     }
-    if (std::find(m_bundles.begin(), m_bundles.end(), file) == m_bundles.end()) {
-        m_bundles.push_back(file);
-        StartTimer();
-        m_wake.notify_one();
-    }
+    Track(file);
     if (file->BundleWrites() >= m_options.bundleOperations) {
         CommitBundle(file);
     }
+}
+
+void RecordEngine::ReadWindow(const std::shared_ptr<TableFile>& file) {
+    if (!file->BundleOpen() && file->WindowOperations() >= m_options.bundleOperations) {
+        CommitBundle(file);
+    }
+    file->OpenReadWindow();
+    Track(file);
+    m_reading = file;
 }
 
 std::int16_t RecordEngine::Call(std::uint16_t operation, std::uint8_t* positionBlock,
@@ -147,7 +168,8 @@ std::int16_t RecordEngine::Call(std::uint16_t operation, std::uint8_t* positionB
         // A bundle older than the age is committed before anything else; a bundle that could
         // not be committed is answered for by this call (stop and close still do their work).
         std::int16_t failure = std::exchange(m_timerFailure, status::kSuccess);
-        if (failure == status::kSuccess && !m_bundles.empty()) {
+        if (failure == status::kSuccess && !m_bundles.empty() &&
+            std::chrono::steady_clock::now() >= m_nextDue) {
             failure = CommitBundles(true);
         }
         if (failure != status::kSuccess && operation != op::kStop && operation != op::kClose) {
@@ -155,6 +177,10 @@ std::int16_t RecordEngine::Call(std::uint16_t operation, std::uint8_t* positionB
             return failure;
         }
         result = Dispatch(request);
+        // Once the record is copied out, a window of this read alone ends.
+        if (const auto file = std::exchange(m_reading, nullptr); file && file->ShortWindow()) {
+            CommitBundle(file);
+        }
         if (failure != status::kSuccess) {
             result = failure;
         }
@@ -167,6 +193,7 @@ std::int16_t RecordEngine::Call(std::uint16_t operation, std::uint8_t* positionB
     } catch (...) {
         result = status::kIoError;
     }
+    m_reading = nullptr;  // a read that failed leaves its window to the age
     if (result != status::kSuccess) {
         dataLength = lengthIn;
     }
@@ -376,6 +403,7 @@ std::int16_t RecordEngine::Stat(Request& request) {
     if (const auto result = Resolve(request, cursor, handle); result != status::kSuccess) {
         return result;
     }
+    ReadWindow(handle->file);
     const std::string buffer = EncodeFileSpec(handle->file->Shape(), handle->file->RecordCount());
     if (request.data == nullptr || request.dataLength < buffer.size()) {
         return status::kDataBufferTooShort;

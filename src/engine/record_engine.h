@@ -89,8 +89,12 @@ class RecordEngine final : public BtrCall {
     std::int16_t AbortTransaction();
     std::int16_t Stop();
 
-    // Bundles: the count is checked after each write, the age at every call and by the timer.
+    // Bundles and read windows: the count is checked after each write and before each read,
+    // the age at every call and by the timer, which commits them in m_bundles.
+    void Track(const std::shared_ptr<TableFile>& file);
     void WriteDone(const std::shared_ptr<TableFile>& file);
+    // Opens or joins the file's read window before a read (a bundle serves as one).
+    void ReadWindow(const std::shared_ptr<TableFile>& file);
     void CommitBundle(const std::shared_ptr<TableFile>& file);
     // Commits every open bundle (only those older than the age when `agedOnly`); 0 or the
     // status of the first failure.
@@ -109,9 +113,9 @@ class RecordEngine final : public BtrCall {
     std::int16_t PrepareWrite(const Request& request, Cursor& cursor, Handle*& handle,
                               std::size_t& keyIndex);
     std::int16_t ReturnRecord(Request& request, Cursor& cursor, std::size_t keyNumber,
-                              const FoundRecord& found);
+                              const FoundView& found);
     void PositionOn(Request& request, Cursor& cursor, std::size_t keyNumber,
-                    const FoundRecord& found);
+                    const FoundView& found);
     std::shared_ptr<TableFile> FindOpenFile(const std::filesystem::path& path) const;
     std::vector<TableFile*> OpenFiles() const;
     TableOpenOptions TableOptions() const;
@@ -119,8 +123,12 @@ class RecordEngine final : public BtrCall {
     EngineOptions m_options;
     // One call at a time, and the timer between calls.
     std::mutex m_mutex;
-    std::vector<std::shared_ptr<TableFile>> m_bundles;  // files with an open bundle
-    std::int16_t m_timerFailure = 0;  // a bundle the timer could not commit, for the next call
+    std::vector<std::shared_ptr<TableFile>> m_bundles;  // files with an open bundle or window
+    // When the oldest of them is due (never later: a window started again later makes it
+    // early, which only costs a look), so that a call looks at them only then.
+    std::chrono::steady_clock::time_point m_nextDue;
+    std::shared_ptr<TableFile> m_reading;  // the file of the call's read, if any
+    std::int16_t m_timerFailure = 0;       // a bundle the timer could not commit, for the next call
     std::thread m_timer;
     std::condition_variable m_wake;
     bool m_stopping = false;

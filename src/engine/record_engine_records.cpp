@@ -22,7 +22,7 @@ bool WholeRecord(const FileSpec& shape, std::uint32_t length) {
 }  // namespace
 
 void RecordEngine::PositionOn(Request& request, Cursor& cursor, std::size_t keyNumber,
-                              const FoundRecord& found) {
+                              const FoundView& found) {
     Handle& handle = m_handles.at(cursor.handle);
     const KeyDef& key = handle.file->Shape().keys[keyNumber];
     const std::string keyBytes = KeyOfRecord(key, found.data);
@@ -35,7 +35,7 @@ void RecordEngine::PositionOn(Request& request, Cursor& cursor, std::size_t keyN
     if (cursor.keyCut) {
         cursor.key.clear();
         cursor.longKeyHash = LongKeyMemory::Hash(found.indexKey);
-        cursor.longKeyToken = handle.longKeys.Remember(found.indexKey);
+        cursor.longKeyToken = handle.longKeys.Remember(std::string(found.indexKey));
     } else {
         cursor.key = found.indexKey;
     }
@@ -43,7 +43,7 @@ void RecordEngine::PositionOn(Request& request, Cursor& cursor, std::size_t keyN
 }
 
 std::int16_t RecordEngine::ReturnRecord(Request& request, Cursor& cursor, std::size_t keyNumber,
-                                        const FoundRecord& found) {
+                                        const FoundView& found) {
     if (request.data == nullptr || request.dataLength < found.data.size()) {
         return status::kDataBufferTooShort;
     }
@@ -97,7 +97,7 @@ std::int16_t RecordEngine::Insert(Request& request) {
         return result;
     }
     TableFile& file = *handle->file;
-    const std::string record(reinterpret_cast<const char*>(request.data), request.dataLength);
+    const std::string_view record(reinterpret_cast<const char*>(request.data), request.dataLength);
     std::int64_t id = 0;
     const auto result = file.Insert(record, id);
     WriteDone(handle->file);
@@ -105,9 +105,8 @@ std::int16_t RecordEngine::Insert(Request& request) {
         return result;
     }
     const KeyDef& key = file.Shape().keys[k];
-    FoundRecord found{id, key.Duplicates() ? id : 0, FoldKey(key, KeyOfRecord(key, record)),
-                      record};
-    PositionOn(request, cursor, k, found);
+    const std::string folded = FoldKey(key, KeyOfRecord(key, record));
+    PositionOn(request, cursor, k, FoundView{id, key.Duplicates() ? id : 0, folded, record});
     return status::kSuccess;
 }
 
@@ -122,7 +121,7 @@ std::int16_t RecordEngine::Update(Request& request) {
     if (cursor.state != CursorState::kOnRecord) {
         return status::kInvalidPositioning;
     }
-    const std::string record(reinterpret_cast<const char*>(request.data), request.dataLength);
+    const std::string_view record(reinterpret_cast<const char*>(request.data), request.dataLength);
     bool found = false;
     const auto result = file.Update(cursor.recordId, record, found);
     WriteDone(handle->file);
@@ -134,7 +133,7 @@ std::int16_t RecordEngine::Update(Request& request) {
     }
     const auto updated = file.ReadById(k, cursor.recordId);
     if (updated) {
-        PositionOn(request, cursor, k, *updated);
+        PositionOn(request, cursor, k, updated->View());
     }
     return status::kSuccess;
 }
@@ -196,7 +195,8 @@ std::int16_t RecordEngine::GetByKey(Request& request) {
         default:
             break;
     }
-    const auto found = file.Find(k, seek, wanted, 0);
+    ReadWindow(handle->file);
+    const auto found = file.FindInWindow(k, seek, wanted, 0);
     if (request.operation == op::kGetEqual) {
         if (!found || found->indexKey != wanted) {
             return status::kKeyNotFound;
@@ -215,8 +215,9 @@ std::int16_t RecordEngine::GetEnd(Request& request) {
         return result;
     }
     TableFile& file = *handle->file;
-    const auto found =
-        file.Find(k, request.operation == op::kGetFirst ? Seek::kFirst : Seek::kLast, {}, 0);
+    ReadWindow(handle->file);
+    const auto found = file.FindInWindow(
+        k, request.operation == op::kGetFirst ? Seek::kFirst : Seek::kLast, {}, 0);
     if (!found) {
         return status::kEndOfFile;
     }
@@ -241,6 +242,7 @@ std::int16_t RecordEngine::GetNextOrPrevious(Request& request) {
         result != status::kSuccess) {
         return result;
     }
+    ReadWindow(handle->file);
     std::string from = cursor.key;
     if (cursor.keyCut) {
         // The key remembered for the block; once forgotten, the record's key when it has not
@@ -255,9 +257,10 @@ std::int16_t RecordEngine::GetNextOrPrevious(Request& request) {
             return status::kInvalidPositioning;
         }
     }
+    // A statement left on this block's record by the window's last read of it goes on.
     const auto found =
-        file.Find(k, request.operation == op::kGetNext ? Seek::kNext : Seek::kPrevious, from,
-                  cursor.sequence);
+        file.FindInWindow(k, request.operation == op::kGetNext ? Seek::kNext : Seek::kPrevious,
+                          from, cursor.sequence, cursor.recordId);
     if (!found) {
         return status::kEndOfFile;
     }

@@ -92,6 +92,15 @@ std::int64_t SqliteStatement::ColumnInt(int column) const {
     return sqlite3_column_int64(m_stmt, column);
 }
 
+std::string_view SqliteStatement::ColumnView(int column) const {
+    const void* bytes = sqlite3_column_blob(m_stmt, column);
+    const int size = sqlite3_column_bytes(m_stmt, column);
+    if (bytes == nullptr || size <= 0) {
+        return {};
+    }
+    return {static_cast<const char*>(bytes), static_cast<std::size_t>(size)};
+}
+
 std::string SqliteStatement::ColumnBlob(int column) const {
     const void* bytes = sqlite3_column_blob(m_stmt, column);
     const int size = sqlite3_column_bytes(m_stmt, column);

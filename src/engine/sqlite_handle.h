@@ -48,6 +48,8 @@ class SqliteStatement {
 
     std::int64_t ColumnInt(int column) const;
     std::string ColumnBlob(int column) const;
+    // The bytes of a BLOB column, valid until the statement steps or is reset.
+    std::string_view ColumnView(int column) const;
     std::string ColumnText(int column) const;
     bool ColumnIsNull(int column) const;
 

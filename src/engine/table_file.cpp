@@ -47,12 +47,16 @@ std::string Placeholders(int first, std::size_t count) {
 class TableFile::WriteScope {
   public:
     explicit WriteScope(TableFile& file) : m_file(file) {
+        m_file.DropScans();
         if (m_file.m_inTransaction) {
             if (m_file.m_transactionLost) {
                 throw SqliteError(SQLITE_IOERR, "the transaction was lost after a failed write");
             }
             m_file.TouchTransaction();
         } else if (!m_file.m_bundleOpen) {
+            // A read transaction is not turned into a write one: SQLite refuses that when
+            // another process committed since the window's first read.
+            m_file.EndReadWindow();
             StatementUse begin(m_file.m_begin);
             begin->Run();
             m_file.m_bundleOpen = true;
@@ -117,7 +121,7 @@ TableFile::TableFile(fs::path path, SqliteDb db, FileSpec shape)
     : m_path(std::move(path)), m_db(std::move(db)), m_spec(std::move(shape)) {}
 
 TableFile::~TableFile() {
-    if (m_bundleOpen) {
+    if (m_bundleOpen || m_readOpen) {
         // The engine commits bundles before it lets a file go; this is the last resort.
         try {
             CommitBundle();
@@ -128,7 +132,7 @@ TableFile::~TableFile() {
         sqlite3_exec(m_db.Get(), "ROLLBACK", nullptr, nullptr, nullptr);
     }
     // Statements go before the connection.
-    m_seek.clear();
+    m_scans.clear();
     m_byId.clear();
     m_begin = {};
     m_beginDeferred = {};
@@ -142,6 +146,7 @@ TableFile::~TableFile() {
     m_loadSequence = {};
     m_saveSequence = {};
     m_setMark = {};
+    m_readDataVersion = {};
 }
 
 void TableFile::PrepareStatements() {
@@ -170,99 +175,12 @@ void TableFile::PrepareStatements() {
     m_saveSequence = SqliteStatement(db, "UPDATE ks_file SET next_sequence = ?1");
     m_setMark = SqliteStatement(
         db, "PRAGMA user_version=" + std::to_string(static_cast<std::int32_t>(m_mark)));
-    m_seek.resize(m_spec.keys.size());
+    m_readDataVersion = SqliteStatement(db, "PRAGMA data_version");
     m_byId.resize(m_spec.keys.size());
 }
 
 bool TableFile::ReadOnly() const {
     return m_db.ReadOnly();
-}
-
-SqliteStatement& TableFile::SeekStatement(std::size_t keyNumber, Seek seek) {
-    SqliteStatement& statement = m_seek[keyNumber][static_cast<std::size_t>(seek)];
-    if (statement.Prepared()) {
-        return statement;
-    }
-    const bool duplicates = m_spec.keys[keyNumber].Duplicates();
-    const std::string k = KeyColumn(keyNumber);
-    const std::string s = SeqColumn(keyNumber);
-    const std::string select =
-        "SELECT id, data, " + k + ", " + (duplicates ? s : "0") + " FROM ks_record ";
-    const std::string ascending = " ORDER BY " + (duplicates ? k + ", " + s : k) + " LIMIT 1";
-    const std::string descending =
-        " ORDER BY " + (duplicates ? k + " DESC, " + s + " DESC" : k + " DESC") + " LIMIT 1";
-    const std::string position = duplicates ? "(" + k + ", " + s + ")" : k;
-    const std::string from = duplicates ? "(?1, ?2)" : "?1";
-    std::string sql;
-    switch (seek) {
-        case Seek::kFirst:
-            sql = select + ascending;
-            break;
-        case Seek::kLast:
-            sql = select + descending;
-            break;
-        case Seek::kGreaterOrEqual:
-            sql = select + "WHERE " + k + " >= ?1" + ascending;
-            break;
-        case Seek::kGreater:
-            sql = select + "WHERE " + k + " > ?1" + ascending;
-            break;
-        case Seek::kLessOrEqual:
-            sql = select + "WHERE " + k + " <= ?1" + descending;
-            break;
-        case Seek::kLess:
-            sql = select + "WHERE " + k + " < ?1" + descending;
-            break;
-        case Seek::kNext:
-            sql = select + "WHERE " + position + " > " + from + ascending;
-            break;
-        case Seek::kPrevious:
-            sql = select + "WHERE " + position + " < " + from + descending;
-            break;
-    }
-    statement = SqliteStatement(m_db.Get(), sql);
-    return statement;
-}
-
-std::optional<FoundRecord> TableFile::Find(std::size_t keyNumber, Seek seek,
-                                           std::string_view indexKey, std::int64_t sequence) {
-    TouchTransaction();
-    StatementUse use(SeekStatement(keyNumber, seek));
-    if (seek != Seek::kFirst && seek != Seek::kLast) {
-        use->BindBlob(1, indexKey);
-    }
-    if ((seek == Seek::kNext || seek == Seek::kPrevious) && m_spec.keys[keyNumber].Duplicates()) {
-        use->BindInt(2, sequence);
-    }
-    if (!use->Step()) {
-        return std::nullopt;
-    }
-    return FoundRecord{use->ColumnInt(0), use->ColumnInt(3), use->ColumnBlob(2),
-                       use->ColumnBlob(1)};
-}
-
-std::optional<FoundRecord> TableFile::ReadById(std::size_t keyNumber, std::int64_t id) {
-    TouchTransaction();
-    SqliteStatement& statement = m_byId[keyNumber];
-    if (!statement.Prepared()) {
-        const bool duplicates = m_spec.keys[keyNumber].Duplicates();
-        statement = SqliteStatement(m_db.Get(), "SELECT id, data, " + KeyColumn(keyNumber) + ", " +
-                                                    (duplicates ? SeqColumn(keyNumber) : "0") +
-                                                    " FROM ks_record WHERE id = ?1");
-    }
-    StatementUse use(statement);
-    use->BindInt(1, id);
-    if (!use->Step()) {
-        return std::nullopt;
-    }
-    return FoundRecord{use->ColumnInt(0), use->ColumnInt(3), use->ColumnBlob(2),
-                       use->ColumnBlob(1)};
-}
-
-std::uint32_t TableFile::RecordCount() {
-    TouchTransaction();
-    StatementUse use(m_count);
-    return use->Step() ? static_cast<std::uint32_t>(use->ColumnInt(0)) : 0;
 }
 
 void TableFile::LoadSequence() {
@@ -419,7 +337,9 @@ void TableFile::CommitWithMark() {
 }
 
 bool TableFile::CommitBundle() {
+    DropScans();
     if (!m_bundleOpen) {
+        EndReadWindow();
         return false;
     }
     m_bundleOpen = false;
@@ -456,6 +376,7 @@ void TableFile::TouchTransaction() {
 }
 
 void TableFile::CommitTransaction() {
+    DropScans();
     if (m_transactionLost) {
         RollbackTransaction();
         throw SqliteError(SQLITE_IOERR, "the transaction was lost after a failed write");
@@ -473,6 +394,7 @@ void TableFile::CommitTransaction() {
 }
 
 void TableFile::RollbackTransaction() {
+    DropScans();
     m_inTransaction = false;
     m_transactionBegun = false;
     m_transactionLost = false;

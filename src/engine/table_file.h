@@ -51,11 +51,22 @@ enum class Seek {
 };
 inline constexpr std::size_t kSeekCount = 8;
 
+// A record found, as views of the statement that found it: valid until the next use of the
+// file, so that the engine copies the record once, into the caller's buffer.
+struct FoundView {
+    std::int64_t id = 0;
+    std::int64_t sequence = 0;  // 0 on keys without duplicates
+    std::string_view indexKey;  // folded key bytes of the key searched
+    std::string_view data;
+};
+
 struct FoundRecord {
     std::int64_t id = 0;
     std::int64_t sequence = 0;  // 0 on keys without duplicates
     std::string indexKey;       // folded key bytes of the key searched
     std::string data;
+
+    FoundView View() const { return {id, sequence, indexKey, data}; }
 };
 
 // Application id written in every table file, so that another SQLite database is refused.
@@ -94,6 +105,13 @@ class TableFile {
     // need them. The reads below throw SqliteError on a failure of the file.
     std::optional<FoundRecord> Find(std::size_t keyNumber, Seek seek, std::string_view indexKey,
                                     std::int64_t sequence);
+    // The same inside an open window, bundle or transaction, answering views (see FoundView).
+    // A next or previous from the record `id` that a statement of the window left positioned
+    // steps that statement instead of seeking again: within one window nothing but this
+    // connection's writes changes what the file holds, and every write drops the statements.
+    std::optional<FoundView> FindInWindow(std::size_t keyNumber, Seek seek,
+                                          std::string_view indexKey, std::int64_t sequence,
+                                          std::int64_t id = 0);
     std::optional<FoundRecord> ReadById(std::size_t keyNumber, std::int64_t id);
     std::uint32_t RecordCount();
 
@@ -112,9 +130,24 @@ class TableFile {
     // that the first write opens and CommitBundle ends (the engine decides when).
     bool BundleOpen() const { return m_bundleOpen; }
     int BundleWrites() const { return m_bundleWrites; }
-    std::chrono::steady_clock::time_point BundleStart() const { return m_bundleStart; }
-    // Commits the open bundle; false when none was open. On a failure the bundle is rolled
-    // back and SqliteError thrown.
+    // Reads outside a bundle or a transaction of the caller share a read window, one read
+    // transaction of SQLite that OpenReadWindow begins and CommitBundle ends (the engine
+    // decides when, as for bundles): no lock is taken or file checked per read. A write ends
+    // the window and opens a bundle. The other processes' commits are seen from the next
+    // window on.
+    // While other processes commit to the file, each read has a window of its own (as if
+    // there were none), so that the log is emptied and started again as often as without
+    // windows: ShortWindow() says the engine ends this one after the read.
+    void OpenReadWindow();
+    bool ShortWindow() const { return m_readOpen && m_readShort; }
+    bool WindowOpen() const { return m_bundleOpen || m_readOpen; }
+    // Operations of the open bundle (writes) or read window (reads).
+    int WindowOperations() const { return m_bundleOpen ? m_bundleWrites : m_readCount; }
+    std::chrono::steady_clock::time_point WindowStart() const {
+        return m_bundleOpen ? m_bundleStart : m_readStart;
+    }
+    // Commits the open bundle, or ends the read window; true when a bundle was committed. On
+    // a failure the bundle is rolled back and SqliteError thrown.
     bool CommitBundle();
 
     // A transaction of the caller: an open bundle is committed when the file joins it, and
@@ -141,7 +174,23 @@ class TableFile {
     void TouchTransaction();
     // Writes the session mark into the first page and commits: every commit carries it.
     void CommitWithMark();
-    SqliteStatement& SeekStatement(std::size_t keyNumber, Seek seek);
+    // A statement reading in key order from a position; one left positioned by a read of a
+    // window is held there for the next read that continues from that position.
+    struct Scan {
+        SqliteStatement statement;
+        std::size_t keyNumber = 0;
+        Seek seek = Seek::kFirst;
+        bool positioned = false;  // on the row below, and not reset
+        std::int64_t id = 0;
+        std::int64_t sequence = 0;
+        std::string indexKey;
+        std::uint64_t lastUse = 0;
+    };
+    Scan& ScanFor(std::size_t keyNumber, Seek seek);
+    std::optional<FoundView> Advance(Scan& scan);
+    // Resets every held statement: before a write, a commit or a rollback.
+    void DropScans();
+    void EndReadWindow();
     void LoadSequence();
     void SaveSequence();
     void BindKeys(SqliteStatement& statement, int firstIndex, const std::vector<std::string>& keys,
@@ -164,6 +213,13 @@ class TableFile {
     bool m_bundleOpen = false;
     int m_bundleWrites = 0;
     std::chrono::steady_clock::time_point m_bundleStart;
+    bool m_readOpen = false;
+    bool m_readShort = false;
+    int m_readCount = 0;
+    std::int64_t m_dataVersion = -1;  // SQLite's count of the other connections' commits
+    std::chrono::steady_clock::time_point m_sharedUntil;
+    std::chrono::steady_clock::time_point m_readStart;
+    std::uint64_t m_scanClock = 0;
 
     SqliteStatement m_begin;
     SqliteStatement m_beginDeferred;
@@ -177,7 +233,8 @@ class TableFile {
     SqliteStatement m_loadSequence;
     SqliteStatement m_saveSequence;
     SqliteStatement m_setMark;
-    std::vector<std::array<SqliteStatement, kSeekCount>> m_seek;
+    SqliteStatement m_readDataVersion;
+    std::vector<std::unique_ptr<Scan>> m_scans;
     std::vector<SqliteStatement> m_byId;
 };
 
