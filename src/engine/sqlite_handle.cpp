@@ -119,10 +119,6 @@ std::string SqliteStatement::ColumnText(int column) const {
     return {reinterpret_cast<const char*>(text), static_cast<std::size_t>(size)};
 }
 
-bool SqliteStatement::ColumnIsNull(int column) const {
-    return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
-}
-
 void SqliteStatement::Reset() {
     if (m_stmt != nullptr) {
         sqlite3_reset(m_stmt);

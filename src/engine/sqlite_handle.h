@@ -51,7 +51,6 @@ class SqliteStatement {
     // The bytes of a BLOB column, valid until the statement steps or is reset.
     std::string_view ColumnView(int column) const;
     std::string ColumnText(int column) const;
-    bool ColumnIsNull(int column) const;
 
     // Resets the statement: its read lock is released and it can run again.
     void Reset();

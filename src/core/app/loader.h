@@ -84,7 +84,6 @@ class Loader {
     void CommandCharger_Click();  // "Lancer l'import": the load cycle, forced true
     // 250 ms while the transfer has its timer on (LoadView::SetTransferTimer): the blink.
     void TimerTransfert_Timer();
-    bool TransferRunning() const { return m_transfer.Running(); }
 
     // --- shutdown ------------------------------------------------------------------------
 

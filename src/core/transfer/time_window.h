@@ -27,7 +27,6 @@ class TimeWindow {
     TimeWindow(const DateTime& now, std::int16_t hourOffset);
 
     const DateTime& Now() const { return m_now; }
-    int StartOffset() const { return m_startOffset; }
 
     // Calls `hour` for every hour of the window in order, today's hours starting at
     // `currentHour` + the start offset, and `dayDone` after each day; either returning false
