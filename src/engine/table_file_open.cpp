@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "engine/btr_codes.h"
+#include "engine/file_kind.h"
 #include "engine/side_files.h"
 #include "engine/sole_use.h"
 #include "engine/table_file.h"
@@ -27,15 +28,6 @@ std::uint32_t BigEndian(const unsigned char* bytes, std::size_t size) {
 }
 
 constexpr std::size_t kHeaderSize = 100;
-
-// A look at the first bytes before SQLite reads the file: any other file, an empty one,
-// another SQLite database is not a table file of ours.
-bool TableHeader(const unsigned char* header, std::int64_t fileSize) {
-    static constexpr char kMagic[] = "SQLite format 3";  // with its ending 0: 16 bytes
-    return fileSize >= static_cast<std::int64_t>(kHeaderSize) &&
-           std::memcmp(header, kMagic, sizeof kMagic) == 0 &&
-           static_cast<std::int32_t>(BigEndian(header + 68, 4)) == kTableApplicationId;
-}
 
 // A file cut short: shorter than its header says, with no log beside it that holds the rest
 // (a checkpoint killed half-way writes the first page before the file has grown).
@@ -330,7 +322,7 @@ std::int16_t TableFile::Open(const fs::path& path, const TableOpenOptions& optio
             if (!use.ReadStart(header, sizeof header, fileSize)) {
                 return status::kIoError;
             }
-            if (!TableHeader(header, fileSize)) {
+            if (!IsTableHeader(header, fileSize)) {
                 return status::kNotATableFile;
             }
             sole = use.TryExclusive();

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "core/base/dialogs.h"
@@ -20,6 +19,7 @@
 #include "core/sys/text_helpers.h"
 #include "engine/btr_call.h"
 #include "engine/btr_codes.h"
+#include "engine/file_kind.h"
 #include "engine/genuine/genuine_import.h"
 #include "engine/table_snapshot.h"
 #include "platform/cp1252.h"
@@ -40,22 +40,6 @@ constexpr std::array<int, 13> kStationSlots{
 
 bool IsListed(int slot, const auto& slots) {
     return std::find(slots.begin(), slots.end(), slot) != slots.end();
-}
-
-// What the server holds under a table's name: a table of ours that no process has open (one
-// self-contained file), one that a process on the server has open (its log beside it holds
-// commits the table does not have yet), or a file of the suite's own record manager.
-enum class ServerTable { Closed, Open, Genuine };
-
-ServerTable KindOf(const std::string& source) {
-    std::ifstream file(NativePath(source), std::ios::binary);
-    std::array<char, 2> head{};
-    if (file.read(head.data(), head.size()) && head[0] == 'F' && head[1] == 'C') {
-        return ServerTable::Genuine;
-    }
-    std::error_code error;
-    return std::filesystem::exists(NativePath(source + "-wal"), error) ? ServerTable::Open
-                                                                       : ServerTable::Closed;
 }
 
 // The record length a table's statistics start with, or 0 when the table could not be
@@ -251,8 +235,8 @@ bool DatabaseCopy::HasCatalogueShape(int slot, const std::string& source,
 }
 
 bool DatabaseCopy::CopyTableFile(const std::string& source, const std::string& target) {
-    switch (KindOf(source)) {
-        case ServerTable::Genuine: {
+    switch (engine::KindOfTableFile(NativePath(source))) {
+        case engine::TableFileKind::kGenuine: {
             const engine::genuine::ImportResult result =
                 engine::genuine::ImportGenuineTable(NativePath(source), NativePath(target));
             if (result.status != 0) {
@@ -261,7 +245,7 @@ bool DatabaseCopy::CopyTableFile(const std::string& source, const std::string& t
             }
             return result.status == 0;
         }
-        case ServerTable::Open: {
+        case engine::TableFileKind::kOursWithLiveLog: {
             const engine::SnapshotResult result = engine::CopyTableSnapshot(source, target);
             if (!result.Copied()) {
                 m_services.trace.TraceLog(-1, -1, -1, "Err: No consistent copy: " + result.reason,
@@ -269,7 +253,8 @@ bool DatabaseCopy::CopyTableFile(const std::string& source, const std::string& t
             }
             return result.Copied();
         }
-        case ServerTable::Closed:
+        case engine::TableFileKind::kOurs:
+        case engine::TableFileKind::kUnknown:
             break;
     }
     return m_services.files.File_Copy(source, target);
