@@ -83,9 +83,11 @@ TEST_F(LoadCycleTest, NothingRunsBeforeStartUpHasFinished) {
     EXPECT_EQ(env.view.values.count("countdown"), 0U);
 }
 
-// Set 2 runs when its box is ticked: two loads and two next-load lines in one call.
+// Set 2 runs when its box is ticked (or greyed, 2): two loads and two next-load lines in one
+// call.
 TEST_F(LoadCycleTest, SecondSetRunsOnlyWhenTicked) {
-    for (const int ticked : {0, 1}) {
+    for (const int ticked : {0, 1, 2}) {
+        const int active = ticked != 0 ? 1 : 0;
         test::LoadEnv fresh;
         fresh.Start("[Station]\r\nCheckSecours02=" + std::to_string(ticked) + "\r\n");
         fresh.cycle.DataGestion(1, true);
@@ -93,8 +95,8 @@ TEST_F(LoadCycleTest, SecondSetRunsOnlyWhenTicked) {
         for (const auto& call : fresh.transfers) {
             sets.push_back(call.set);
         }
-        EXPECT_EQ(sets, (ticked ? std::vector<std::int16_t>{1, 2} : std::vector<std::int16_t>{1}));
-        EXPECT_THAT(fresh.Lines({"Next loading data: "}), SizeIs(1 + 1 + ticked)) << ticked;
+        EXPECT_EQ(sets, (active ? std::vector<std::int16_t>{1, 2} : std::vector<std::int16_t>{1}));
+        EXPECT_THAT(fresh.Lines({"Next loading data: "}), SizeIs(1 + 1 + active)) << ticked;
     }
 }
 
