@@ -10,7 +10,8 @@
 #   bash tools/soak.sh --year [PERIOD]  # a simulated year of loads, in minutes
 # runs the month of loads (tests/core/app/month_of_loads_test.cpp) for 365 simulated days on
 # the optimised build, at the period of that index in the options window (3: every 60 minutes,
-# 8,760 loads; 0: every 15 minutes, 35,040 loads, about four times longer), with every check
+# 8,760 loads, 15 minutes on a busy two-core machine; 1: every 30 minutes, 17,520 loads, 18
+# minutes; 0: every 15 minutes, 35,040 loads, not timed yet), with every check
 # of the test after every load (its station's folders in /dev/shm), then prints the loads, the peak memory at load 100 and at the
 # last load, the open files and the trace folder's size.
 set -uo pipefail
