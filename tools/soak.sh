@@ -6,8 +6,46 @@
 # the live server and each fuzz target for a minute. A test program or a fuzz target that ends
 # on a signal counts as a crash, one that runs past its bound as a hang; the output of a
 # failure and the inputs a fuzz target crashed on are kept in build/soak/. Not part of CI.
+#
+#   bash tools/soak.sh --year [PERIOD]  # a simulated year of loads, in minutes
+# runs the month of loads (tests/core/app/month_of_loads_test.cpp) for 365 simulated days on
+# the optimised build, at the period of that index in the options window (3: every 60 minutes,
+# 8,760 loads, 15 minutes on a busy two-core machine; 1: every 30 minutes, 17,520 loads, 18
+# minutes; 0: every 15 minutes, 35,040 loads, not timed yet), with every check
+# of the test after every load (its station's folders in /dev/shm), then prints the loads, the peak memory at load 100 and at the
+# last load, the open files and the trace folder's size.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+
+if [ "${1:-}" = "--year" ]; then
+  period="${2:-3}"
+  cmake --preset release >/dev/null || exit 1
+  cmake --build --preset release --target test_core_app >/dev/null || exit 1
+  log="$(mktemp)"
+  trap 'rm -f "$log"' EXIT
+  # The station's folders in memory when there is a memory file system: the year then waits
+  # on the loads, not on the disk.
+  [ -w /dev/shm ] && export TMPDIR=/dev/shm
+  start=$(date +%s)
+  KS_MONTH_DAYS=365 KS_MONTH_FREQUENCY="$period" build/release/tests/test_core_app \
+    --gtest_filter='MonthOfLoads.*' >"$log" 2>&1
+  status=$?
+  line="$(grep '^figures: ' "$log")"
+  value() { for pair in ${line#figures: }; do [ "${pair%%=*}" = "$1" ] && echo "${pair#*=}"; done; }
+  echo "simulated year, period index $period, $(($(date +%s) - start)) s"
+  echo "loads:                    $(value loads) ($(value compared) compared with a clean load)"
+  echo "peak memory at load 100:  $(value peak_kb_at_100) kB"
+  echo "peak memory at last load: $(value peak_kb_at_last) kB"
+  echo "heap after the first day: $(value heap_warm) bytes, at the end: $(value heap_last) bytes"
+  echo "open files at the end:    $(value open_files)"
+  echo "trace folder:             $(value trace_bytes) bytes"
+  if [ "$status" -ne 0 ]; then
+    grep -E 'Failure|Expected|Which is|load [0-9]+ at' "$log" | head -40
+    echo "the year failed (status $status)"
+  fi
+  exit "$status"
+fi
+
 minutes="${1:-20}"
 deadline=$(($(date +%s) + minutes * 60))
 

@@ -49,6 +49,29 @@ class TableReader {
                              m_key.data(), static_cast<std::uint8_t>(m_key.size()), 0);
     }
 
+    // Replaces the record the last read stood on.
+    std::int16_t Update(std::string record) {
+        auto length = static_cast<std::uint32_t>(record.size());
+        return m_engine.Call(engine::op::kUpdate, m_block.data(), record.data(), length,
+                             m_key.data(), static_cast<std::uint8_t>(m_key.size()), 0);
+    }
+
+    // Deletes every record whose key 0 sorts after `key`; the number deleted.
+    int DeleteAfter(const std::string& key) {
+        int deleted = 0;
+        for (;;) {
+            m_key.fill(0);
+            key.copy(reinterpret_cast<char*>(m_key.data()), key.size());
+            std::uint32_t length = 0;
+            if (Read(engine::op::kGetGreater) != engine::status::kSuccess ||
+                m_engine.Call(engine::op::kDelete, m_block.data(), nullptr, length, m_key.data(),
+                              static_cast<std::uint8_t>(m_key.size()), 0) != 0) {
+                return deleted;
+            }
+            ++deleted;
+        }
+    }
+
     // True when a record has `key` as key `keyNumber`.
     bool Has(const std::string& key, std::int8_t keyNumber = 0) {
         m_key.fill(0);

@@ -86,9 +86,13 @@ void LoadCycle::LoadSet(std::int16_t set, std::int16_t hourOffset) {
         });
         if (state.CompteurAttente < kMaxSchedulerWaits) {
             outcome.postponed = true;
+            // A minute from now, or from the due time when that is still to come: after a
+            // downtime the due time is long past, and a minute added to it would still be due
+            // at the next tick, so the waits would not be minutes.
             errors.Guard(kCaller, [&] {
                 state.ProchainChargement =
-                    AddSeconds(state.ProchainChargement, kSchedulerWaitSeconds);
+                    AddSeconds(std::max(state.ProchainChargement, m_services.clock.Now()),
+                               kSchedulerWaitSeconds);
             });
             return;
         }

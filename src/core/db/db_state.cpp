@@ -77,19 +77,4 @@ void DbState::MarkHistoryStatus(int base, std::int16_t status) {
     }
 }
 
-bool DbState::WasOpened(std::string_view path) const {
-    std::string_view list = ListeFichiersOuverts;
-    while (!list.empty()) {
-        const std::size_t end = list.find("::");
-        if (list.substr(0, end) == path) {
-            return true;
-        }
-        if (end == std::string_view::npos) {
-            break;
-        }
-        list.remove_prefix(end + 2);
-    }
-    return false;
-}
-
 }  // namespace ks

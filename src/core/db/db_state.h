@@ -6,6 +6,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,7 +32,10 @@ class DbState {
     bool TransactionEnCours = false;  // a transaction begun through the call layer
     std::array<HistoryLines, kSlotCount> HistoriqueBTR;   // per slot, line 0 the newest
     std::array<std::uint16_t, kFileCount> LongueurBTR{};  // data length sent per file number
-    std::string ListeFichiersOuverts;  // every path opened so far, each followed by "::"
+    // Every distinct path opened so far in the run. A set, not a growing text: the loads of a
+    // year open the same few dozen paths again and again, and the test asks only "was it
+    // ever opened".
+    std::set<std::string, std::less<>> ListeFichiersOuverts;
 
     void InitGeneralData() { ks::InitGeneralData(CatalogueBTR); }
     void InitStructureFichierBTR(int file, bool compressed) {
@@ -55,7 +60,7 @@ class DbState {
     HistoryLines& History(int base);
 
     // True when `path` is one of the entries of ListeFichiersOuverts.
-    bool WasOpened(std::string_view path) const;
+    bool WasOpened(std::string_view path) const { return ListeFichiersOuverts.contains(path); }
 
   private:
     static std::size_t Index(int base, int station, int file);

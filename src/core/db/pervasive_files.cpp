@@ -100,7 +100,7 @@ void PervasiveFiles::FichierPervasiveOuvrir(std::int16_t base, std::int16_t firs
             if (OuvertureFichierBTrieve(base, file, path, length, station, openMode)) {
                 m_trace.TraceLog(base, file, -1, "Open: " + path);
                 m_db.SetFichierOuvertBTR(base, station, file, true);
-                m_db.ListeFichiersOuverts += path + "::";
+                m_db.ListeFichiersOuverts.insert(path);
             } else {
                 m_trace.TraceLog(base, file, -1, "Err: Unable to open: " + path);
             }

@@ -218,7 +218,8 @@ void BackupSettings::InitSettings() {
     errors.Guard(kInitSettings, [&] {
         const std::int16_t value = ValToInt16(m_services.ini.LectureIni(
             file, kSectionStation, "CheckSecours02", std::to_string(m_checkSecours02)));
-        if (value != 0 && value != 1) {
+        // The box takes 2 (greyed) as well; any value but 0 makes the second set active.
+        if (value < 0 || value > 2) {
             throw Failure(kErrInvalidPropertyValue, "Invalid property value");
         }
         m_checkSecours02 = value;

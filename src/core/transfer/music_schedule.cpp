@@ -138,8 +138,10 @@ bool MusicScheduleDamaged(TransferContext& context) {
                 if (status == st::kEndOfFile) {
                     return true;
                 }
+                // Any other status, 95 included, only marks the schedule damaged: the flag
+                // of a lost connection is the phases' to set, so the songs phase still runs
+                // (on an empty list) and writes its trace lines.
                 if (status != st::kSuccess) {
-                    context.Lost(status);
                     context.Trace("Music schedule damaged for '" + lastGood + "' No transfert");
                     damaged = true;
                     return false;

@@ -10,7 +10,8 @@ namespace ks {
 class TransferContext;
 
 // Reads the source FDAT035 over the window; a read error other than end of file writes
-// "Music schedule damaged for '<last good key>' No transfert" and answers true.
+// "Music schedule damaged for '<last good key>' No transfert" and answers true (status 95
+// too, without setting err95).
 bool MusicScheduleDamaged(TransferContext& context);
 
 void TransferMusicSchedule(TransferContext& context);

@@ -158,6 +158,10 @@ void RecordTransfer::RunPhases(TransferContext& context, bool presence53) {
             context.Progress(4);
             if (context.TablesOpen({27}, "Advertising schedule")) {
                 TransferAdvertisingSchedule(context);
+            } else {
+                // The phase would have started by emptying the list: the advertising songs
+                // must not replace the music schedule's songs a second time.
+                context.ListeMorceau.Clear();
             }
         });
     }
@@ -178,25 +182,25 @@ void RecordTransfer::RunPhases(TransferContext& context, bool presence53) {
             }
         });
     }
-    // The purge runs table after table while the engine answers.
+    // The purge of FDAT035, FDAT053 and FDAT028 is one step: a connection lost in one of them
+    // does not skip the others, whose first call then ends them. FDAT027 waits for the
+    // engine to answer. The cut-off date is the clock's when the purge starts.
+    DateTime today;
     const auto purge = [&](std::int16_t file) {
-        if (!context.err95) {
-            step([&] {
-                if (context.TablesOpen({file}, "Deleting Backup " + std::to_string(file),
-                                       Side::Destination)) {
-                    PurgeBackup(context, file);
-                }
-            });
-        }
+        step([&] {
+            if (context.TablesOpen({file}, "Deleting Backup " + std::to_string(file),
+                                   Side::Destination)) {
+                PurgeBackup(context, file, today);
+            }
+        });
     };
     if (!context.err95) {
+        step([&] { today = context.ClockNow(); });
         context.Progress(7);
         purge(35);
         if (context.with53) {
             purge(kPlayerLog);
         }
-    }
-    if (!context.err95) {
         context.Progress(8);
         purge(28);
     }

@@ -66,10 +66,10 @@ void TransferSettings(TransferContext& context) {
     }
 }
 
-void PurgeBackup(TransferContext& context, std::int16_t file) {
+void PurgeBackup(TransferContext& context, std::int16_t file, const DateTime& today) {
     const PurgeTable table = PurgeOf(file);
     const std::string number = std::to_string(table.file);
-    const std::string high = D2S(AddDays(context.window.Now(), -kPurgeAgeDays)) + table.afterDate;
+    const std::string high = D2S(AddDays(today, -kPurgeAgeDays)) + table.afterDate;
     context.Trace("Start: Deleting Backup " + number);
     context.DeleteEach({table.file, op::kGetLessOrEqual, 0, high, table.lookupTag, {}},
                        table.deleteTag, table.where, number + ": Delete: ");

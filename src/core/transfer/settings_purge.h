@@ -6,13 +6,16 @@
 
 #include <cstdint>
 
+#include "core/base/date_time.h"
+
 namespace ks {
 
 class TransferContext;
 
 void TransferSettings(TransferContext& context);
 
-// The purge of one table: 35, 53, 28 or 27.
-void PurgeBackup(TransferContext& context, std::int16_t file);
+// The purge of one table: 35, 53, 28 or 27, of its records dated three days before `today`
+// and earlier.
+void PurgeBackup(TransferContext& context, std::int16_t file, const DateTime& today);
 
 }  // namespace ks

@@ -206,8 +206,12 @@ void TransferContext::Events() {
     m_services.pump.DoEvents();
 }
 
+DateTime TransferContext::ClockNow() const {
+    return m_services.clock.Now();
+}
+
 int TransferContext::CurrentHour() const {
-    return m_services.clock.Now().hour;
+    return ClockNow().hour;
 }
 
 bool TransferContext::IsOpen(std::int16_t file, std::int16_t station) const {

@@ -129,7 +129,8 @@ class TransferContext {
     void ItemValue(int value);
     int ItemMaximum() const { return m_itemMaximum; }
     void Events();
-    // The hour of the clock now (each schedule phase reads it when it starts).
+    // The clock now, and its hour (each schedule phase reads it when it starts).
+    DateTime ClockNow() const;
     int CurrentHour() const;
 
     // True when every table of `files` is open on the stations of `side`; otherwise one trace

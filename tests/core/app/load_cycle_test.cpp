@@ -83,9 +83,11 @@ TEST_F(LoadCycleTest, NothingRunsBeforeStartUpHasFinished) {
     EXPECT_EQ(env.view.values.count("countdown"), 0U);
 }
 
-// Set 2 runs when its box is ticked: two loads and two next-load lines in one call.
+// Set 2 runs when its box is ticked (or greyed, 2): two loads and two next-load lines in one
+// call.
 TEST_F(LoadCycleTest, SecondSetRunsOnlyWhenTicked) {
-    for (const int ticked : {0, 1}) {
+    for (const int ticked : {0, 1, 2}) {
+        const int active = ticked != 0 ? 1 : 0;
         test::LoadEnv fresh;
         fresh.Start("[Station]\r\nCheckSecours02=" + std::to_string(ticked) + "\r\n");
         fresh.cycle.DataGestion(1, true);
@@ -93,8 +95,8 @@ TEST_F(LoadCycleTest, SecondSetRunsOnlyWhenTicked) {
         for (const auto& call : fresh.transfers) {
             sets.push_back(call.set);
         }
-        EXPECT_EQ(sets, (ticked ? std::vector<std::int16_t>{1, 2} : std::vector<std::int16_t>{1}));
-        EXPECT_THAT(fresh.Lines({"Next loading data: "}), SizeIs(1 + 1 + ticked)) << ticked;
+        EXPECT_EQ(sets, (active ? std::vector<std::int16_t>{1, 2} : std::vector<std::int16_t>{1}));
+        EXPECT_THAT(fresh.Lines({"Next loading data: "}), SizeIs(1 + 1 + active)) << ticked;
     }
 }
 
@@ -138,31 +140,45 @@ INSTANTIATE_TEST_SUITE_P(Values, SchedulerSaveTest,
                                            SchedulerCase{"N", false}, SchedulerCase{"", false}));
 
 TEST_F(LoadCycleTest, SaveInProgressPostponesByAMinuteAndTheHundredthWaitLoadsAnyway) {
-    env.Start("[Station]\r\nServeur=2\r\n[Data]\r\nLast_Timing=07/12/2026 08:00:00\r\n");
+    env.Start("[Station]\r\nServeur=2\r\n[Data]\r\nLast_Timing=07/12/2026 09:00:00\r\n");
     env.WriteFile("Serveur/Config/KS3_Tools_Scheduler_Save.ini",
                   "[Base_00_Station_03]\r\nFDAT_Saved=O\r\n");
+    env.clock.SetNow({2026, 12, 7, 9, 30, 0, 0});
     Tick();
     EXPECT_THAT(env.transfers, IsEmpty());
-    EXPECT_EQ(TimeStamp(env.state.ProchainChargement), "07/12/2026 08:31:00");
+    EXPECT_EQ(TimeStamp(env.state.ProchainChargement), "07/12/2026 09:31:00");
     EXPECT_THAT(env.Lines({"Load data"}),
-                ElementsAre("Load data. Data timing: 07/12/2026 08:30:00. Waiting because "
+                ElementsAre("Load data. Data timing: 07/12/2026 09:30:00. Waiting because "
                             "schedule backup processing (1)"));
-    EXPECT_EQ(LastTiming(), "07/12/2026 08:00:00");  // a wait is not a load
+    EXPECT_EQ(LastTiming(), "07/12/2026 09:00:00");  // a wait is not a load
+}
 
-    // Ticks every 500 ms for the next 99 minutes: one wait per minute.
-    env.clock.SetNow({2026, 12, 7, 8, 31, 0, 0});
+// After a downtime the due time is long past: each wait is still a minute from now, so the 99
+// waits before the forced load last 99 minutes, not the 50 seconds of 99 ticks.
+TEST_F(LoadCycleTest, WaitsFromAnOldDueTimeAreMinutesOfTheClock) {
+    env.Start("[Station]\r\nServeur=2\r\n[Data]\r\nLast_Timing=06/12/2026 08:00:00\r\n");
+    env.WriteFile("Serveur/Config/KS3_Tools_Scheduler_Save.ini",
+                  "[Base_00_Station_03]\r\nFDAT_Saved=O\r\n");
+    const DateTime firstWait = env.clock.Now();  // 07/12/2026 09:05:07, a day after 08:30
     while (env.transfers.empty() && env.state.CompteurAttente < 200) {
         Tick();
         env.clock.Advance(500);
     }
     ASSERT_THAT(env.transfers, SizeIs(1));
     EXPECT_EQ(env.state.CompteurAttente, 0);
+    EXPECT_EQ(LastTiming(), TimeStamp(AddSeconds(firstWait, 99 * 60)));
     const std::vector<std::string> lines = env.Lines({"Load data. Data timing: "});
     ASSERT_THAT(lines, SizeIs(101));
+    EXPECT_EQ(lines[0],
+              "Load data. Data timing: 06/12/2026 08:30:00. Waiting because schedule backup "
+              "processing (1)");
+    EXPECT_EQ(lines[1],
+              "Load data. Data timing: 07/12/2026 09:06:07. Waiting because schedule backup "
+              "processing (2)");
     EXPECT_EQ(lines[99],
-              "Load data. Data timing: 07/12/2026 10:09:00. Waiting because schedule backup "
+              "Load data. Data timing: 07/12/2026 10:44:07. Waiting because schedule backup "
               "processing (100)");
-    EXPECT_EQ(lines[100], "Load data. Data timing: 07/12/2026 10:09:00");
+    EXPECT_EQ(lines[100], "Load data. Data timing: 07/12/2026 10:44:07");
 }
 
 TEST_F(LoadCycleTest, FailedFolderCheckStillMovesTheLastLoadAndSchedulesTheNext) {

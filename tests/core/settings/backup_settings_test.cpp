@@ -264,9 +264,15 @@ TEST_F(BackupSettingsTest, SecondSetSwitchKeepsItsValueWhenNotStored) {
     settings.InitSettings();
     EXPECT_EQ(settings.CheckSecours02(), 0);
 
+    WriteSettings("[Station]\r\nCheckSecours02=2\r\n");
+    settings.InitSettings();
+    EXPECT_EQ(settings.CheckSecours02(), 2);
+    EXPECT_FALSE(env.Reported("FrmSetup:InitSettings"));
+
+    // A value the box cannot take keeps the current one.
     WriteSettings("[Station]\r\nCheckSecours02=5\r\n");
     settings.InitSettings();
-    EXPECT_EQ(settings.CheckSecours02(), 0);
+    EXPECT_EQ(settings.CheckSecours02(), 2);
     EXPECT_TRUE(env.Reported("FrmSetup:InitSettings"));
 }
 

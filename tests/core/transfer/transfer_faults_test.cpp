@@ -139,22 +139,34 @@ INSTANTIATE_TEST_SUITE_P(
                                  {"2026120712", "2026120723", "2026120800"}},
                       WindowCase{{2026, 12, 7, 23, 40, 0, 0}, {"2026120800"}}));
 
-TEST_F(TransferFaultTest, DamagedSourceScheduleLeavesTheLocalScheduleAndRunsTheOtherPhases) {
+// Any read error of the check, a lost connection (95) included, only marks the schedule
+// damaged: the songs phase then runs on an empty list, and the later phases meet the engine
+// themselves.
+class TransferDamagedTest : public TransferFaultTest,
+                            public ::testing::WithParamInterface<std::int16_t> {};
+
+TEST_P(TransferDamagedTest, DamagedSourceScheduleLeavesTheLocalScheduleAndRunsTheOtherPhases) {
     SmallStation();
-    FailAt(" /D", 2, engine::op::kGetNext, 1);
+    FailAt(" /D", GetParam(), engine::op::kGetNext, 1);
     Run();
 
     EXPECT_THAT(TraceLines({"Music schedule damaged"}),
                 ElementsAre("Music schedule damaged for '2026120710000100000' No transfert"));
+    EXPECT_THAT(TraceLines({"Start: Transfert data", "End  : Transfert data"}),
+                ElementsAre("End  : Transfert data for Workshops, Artists, Categories"));
     EXPECT_THAT(LocalRows(35, {f::fdat035::kSongId}),
                 ElementsAre("OLD00001     ", "OLD00002     "));  // the old day purged
     EXPECT_THAT(LocalRows(0, {f::fdat000::kKey0}), ElementsAre("GRP01NUM01", "GRP01NUM02"));
     EXPECT_FALSE(err95);
 }
 
+INSTANTIATE_TEST_SUITE_P(ReadErrors, TransferDamagedTest,
+                         ::testing::Values(std::int16_t{2}, engine::status::kEngineGone));
+
 struct LostCase {
     const char* site;
-    const char* firstSkipped;  // the first trace line that must not appear
+    const char* firstSkipped;          // the first trace line that must not appear
+    const char* stillTried = nullptr;  // a later trace line that must appear
 };
 
 class TransferLostTest : public TransferFaultTest,
@@ -167,6 +179,9 @@ TEST_P(TransferLostTest, LaterPhasesAreSkippedAndTheTablesClosed) {
 
     EXPECT_TRUE(err95);
     EXPECT_FALSE(Traced(GetParam().firstSkipped));
+    if (GetParam().stillTried != nullptr) {
+        EXPECT_TRUE(Traced(GetParam().stillTried));
+    }
     EXPECT_TRUE(Closed());
     EXPECT_FALSE(stations.PresenceFichier53);
 }
@@ -178,7 +193,10 @@ INSTANTIATE_TEST_SUITE_P(EachPhase, TransferLostTest,
                                            LostCase{" /AL", "Start: Transfert Settings"},
                                            LostCase{" /AS", "Start: Transfert Settings"},
                                            LostCase{" /AW", "Start: Deleting Backup 35"},
-                                           LostCase{" /AY", "Start: Deleting Backup 53"},
+                                           // FDAT053 and FDAT028 are purged in the same
+                                           // step as FDAT035; FDAT027 is not.
+                                           LostCase{" /AY", "Start: Deleting Backup 27",
+                                                    "Start: Deleting Backup 28"},
                                            LostCase{" /BA", "Start: Deleting Backup 27"},
                                            LostCase{" /BC", "End: Deleting Backup 27"}),
                          SiteName<LostCase>);
@@ -364,6 +382,43 @@ TEST_F(TransferFaultTest, ATableThatDidNotOpenSkipsThePhasesUsingIt) {
     EXPECT_THAT(LocalRows(35, {f::fdat035::kSongId}),
                 ElementsAre("SONG0001     ", "SONG0002     "));
     EXPECT_THAT(LocalRows(26, {test::kRecorderLabel}), ElementsAre("new" + std::string(27, ' ')));
+}
+
+// The advertising songs are the advertising schedule's only: when FDAT027 did not open, the
+// songs of the music schedule are not replaced a second time, not even one the songs phase
+// left alone because the source has no FDAT022 record of it (SONG0002).
+TEST_F(TransferFaultTest, WithoutTheAdvertisingScheduleItsSongsStepHasNoSongs) {
+    SmallStation();
+    Source(26, {Recorder("SONG0001", "new"), Recorder("SONG0002", "new")});
+    Local(26, {Recorder("SONG0001", "old"), Recorder("SONG0002", "old")});
+    std::filesystem::remove(tables.Path(localFolder, 27, test::kLocalStation));
+    Run();
+
+    EXPECT_THAT(TraceLines({"Err: FDAT"}),
+                ElementsAre("Err: FDATA27.bt6 not open (Station: 1) |Skipped: Advertising schedule",
+                            "Err: FDATA27.bt6 not open (Station: 1) |Skipped: Deleting Backup 27"));
+    EXPECT_EQ(siteCalls[" /AQ"], 0);
+    EXPECT_THAT(
+        LocalRows(26, {f::fdat026::kSongId, test::kRecorderLabel}),
+        ElementsAre("SONG0001|new" + std::string(27, ' '), "SONG0002|old" + std::string(27, ' ')));
+}
+
+// The purge's cut-off is three days before the date of the clock when the purge starts, not
+// when the transfer started: a transfer that passes midnight purges one day more.
+TEST_F(TransferFaultTest, ThePurgeTakesItsDateWhenItStarts) {
+    SmallStation();
+    Local(35, {Music("2026120423", "00", "Son", "DAY04"), Music("2026120523", "00", "Son", "DAY05"),
+               Music("2026120600", "00", "Son", "DAY06")});
+    // The settings are copied just before the purge; the day changes meanwhile.
+    pump.onEvents = [this](int) {
+        if (view.values["progress"] == "0..12:6") {
+            clock.SetNow({2026, 12, 8, 0, 0, 1, 0});
+        }
+    };
+    Run();
+
+    EXPECT_THAT(LocalRows(35, {f::fdat035::kSongId}),
+                ElementsAre("DAY06        ", "SONG0001     ", "SONG0002     "));
 }
 
 }  // namespace
