@@ -54,7 +54,7 @@ check contents "$contents" \
 
 info="$(dpkg -I "$deb")"
 check info "$info" '^ Package: kestrel-diffuseur-secours$' '^ Architecture: amd64$' \
-  '^ Version: [0-9.]+-1$' '^ Depends: .*qt6-qpa-plugins' '^ Depends: .*qt6-translations-l10n' \
+  '^ Version: [0-9.]+\+[0-9]{8}\.[0-9]{4}(\.g[0-9a-f]+)?-1$' '^ Depends: .*qt6-qpa-plugins' '^ Depends: .*qt6-translations-l10n' \
   '^ Depends: .*libqt6widgets6' '^ Depends: .*libqt6gui6' '^ Depends: .*libsqlite3-0' \
   '^ Depends: .*libstdc\+\+6' '^ Recommends: .*xdg-utils' '^ +[0-9]+ bytes, +[0-9]+ lines +\* +postrm'
 
@@ -90,7 +90,7 @@ check "the copyright" "$(cat "$tree/usr/share/doc/kestrel-diffuseur-secours/copy
 version="$(dpkg-deb -f "$deb" Version)"
 check "the changelog's first line" \
   "$(zcat "$tree/usr/share/doc/kestrel-diffuseur-secours/changelog.Debian.gz" | head -1)" \
-  "^kestrel-diffuseur-secours \(${version//./\\.}\) "
+  "^kestrel-diffuseur-secours \\($(sed 's/[.+]/\\&/g' <<<"$version")\\) "
 
 status=0
 "$tree/$program/diffuseur-secours" --root "$out/root" --status >"$out/status.txt" || status=$?
