@@ -381,6 +381,25 @@ int Child::Wait() {
     return m_result;
 }
 
+bool Child::HasEnded() {
+    if (m_ended || m_pid <= 0) {
+        return true;
+    }
+    int statusCode = 0;
+    pid_t done = 0;
+    while ((done = waitpid(m_pid, &statusCode, WNOHANG)) < 0 && errno == EINTR) {
+    }
+    if (done == 0) {
+        return false;
+    }
+    m_ended = true;
+    // A child that cannot be waited for counts as ended badly, so that no caller waits on.
+    m_result = done < 0                ? -1
+               : WIFEXITED(statusCode) ? WEXITSTATUS(statusCode)
+                                       : -WTERMSIG(statusCode);
+    return true;
+}
+
 std::vector<std::int32_t> Child::Messages() {
     std::vector<std::int32_t> messages;
     std::int32_t message = 0;

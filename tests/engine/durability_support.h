@@ -85,6 +85,8 @@ class Child {
     void Kill();
     // Waits for the end; the exit code, or -signal when killed.
     int Wait();
+    // Whether the child has ended, without waiting (Wait then gives its result at once).
+    bool HasEnded();
     // Every message the child has written so far, without waiting (and all when it has ended).
     std::vector<std::int32_t> Messages();
     // Waits up to `timeoutMs` for the next message; false when none came.

@@ -20,6 +20,8 @@ namespace {
 using engine::RecordEngine;
 namespace status = engine::status;
 
+constexpr std::int32_t kGo = 1;  // to a writer forked early: the table is ready, write now
+
 // Records 0, 2, 4 ... 18 by key 0, in version 0.
 void Fill(TableClient& table) {
     ASSERT_EQ(table.Create(), status::kSuccess);
@@ -136,15 +138,13 @@ TEST(HeldCursor, BlocksTakingTurnsKeepTheirOwnPositions) {
 TEST(HeldCursor, AnotherProcessesCommitIsSeenAfterTheWindow) {
     TempDir dir;
     const std::string path = dir.Folder() + "shared.bt6";
-    RecordEngine engine(NoSyncOptions());
-    TableClient a(engine, path);
-    Fill(a);
-    ASSERT_EQ(a.Close(), status::kSuccess);
-    ASSERT_EQ(a.Open(), status::kSuccess);
-    std::string record;
-    ASSERT_EQ(a.GetFirst(0, record), status::kSuccess);
-    ASSERT_EQ(a.GetNext(0, record), status::kSuccess);  // on 2, inside a window
-    Child writer([&path](int toParent, int) {
+    // Forked before this process's engine starts its timer thread: a fork of a process with
+    // threads is unsound (and ThreadSanitizer refuses threads in the child). It waits for go.
+    Child writer([&path](int toParent, int fromParent) {
+        std::int32_t go = 0;
+        if (!Receive(fromParent, go, 20000)) {
+            return 1;
+        }
         RecordEngine other(NoSyncOptions());
         TableClient table(other, path);
         const bool done = table.Open() == status::kSuccess &&
@@ -153,6 +153,15 @@ TEST(HeldCursor, AnotherProcessesCommitIsSeenAfterTheWindow) {
         Report(toParent, done ? 1 : 0);
         return 0;
     });
+    RecordEngine engine(NoSyncOptions());
+    TableClient a(engine, path);
+    Fill(a);
+    ASSERT_EQ(a.Close(), status::kSuccess);
+    ASSERT_EQ(a.Open(), status::kSuccess);
+    std::string record;
+    ASSERT_EQ(a.GetFirst(0, record), status::kSuccess);
+    ASSERT_EQ(a.GetNext(0, record), status::kSuccess);  // on 2, inside a window
+    writer.Send(kGo);
     std::int32_t done = 0;
     ASSERT_TRUE(writer.NextMessage(done, 10000));
     ASSERT_EQ(done, 1);
@@ -169,12 +178,12 @@ TEST(HeldCursor, AnotherProcessesCommitIsSeenAfterTheWindow) {
 TEST(HeldCursor, ATableHeldOpenAcrossManyWindowsKeepsItsLogBounded) {
     TempDir dir;
     const std::string path = dir.Folder() + "busy.bt6";
-    RecordEngine engine(NoSyncOptions());
-    TableClient reader(engine, path);
-    Fill(reader);
-    ASSERT_EQ(reader.Close(), status::kSuccess);  // the filling bundle committed
-    ASSERT_EQ(reader.Open(), status::kSuccess);
-    Child writer([&path](int toParent, int) {
+    // Forked before this process's engine starts its timer thread (see above); waits for go.
+    Child writer([&path](int toParent, int fromParent) {
+        std::int32_t go = 0;
+        if (!Receive(fromParent, go, 20000)) {
+            return 4;
+        }
         // A commit per write: the log grows fastest.
         engine::EngineOptions options = NoSyncOptions();
         options.bundleOperations = 1;
@@ -196,13 +205,27 @@ TEST(HeldCursor, ATableHeldOpenAcrossManyWindowsKeepsItsLogBounded) {
         Report(toParent, 1);
         return table.Close() == status::kSuccess ? 0 : 3;
     });
+    RecordEngine engine(NoSyncOptions());
+    TableClient reader(engine, path);
+    Fill(reader);
+    ASSERT_EQ(reader.Close(), status::kSuccess);  // the filling bundle committed
+    ASSERT_EQ(reader.Open(), status::kSuccess);
+    writer.Send(kGo);
     std::int32_t message = -1;
     ASSERT_TRUE(writer.NextMessage(message, 10000));
+    ASSERT_EQ(message, 0);
     std::uintmax_t largest = 0;
     std::string record;
     std::uint32_t reads = 0;
-    // Reads without a pause, window after window, until the writer is done.
+    // Reads without a pause, window after window, until the writer is done. A writer that
+    // ended without its last message ends the test: nothing more will come.
     while (!writer.NextMessage(message, 0)) {
+        if (writer.HasEnded()) {
+            // Its last message may have come between the look for it and its end.
+            ASSERT_TRUE(writer.NextMessage(message, 0))
+                << "the writer ended (" << writer.Wait() << ") before it was done";
+            break;
+        }
         if (reader.GetNext(0, record) != status::kSuccess) {
             ASSERT_EQ(reader.GetFirst(0, record), status::kSuccess);
         }
