@@ -10,7 +10,6 @@
 #include "core/base/event_pump.h"
 #include "core/base/load_view.h"
 #include "core/base/trace_sink.h"
-#include "core/db/load_stations.h"
 #include "core/db/read_only_table.h"
 #include "core/settings/backup_settings.h"
 #include "core/settings/ini_access.h"
@@ -67,10 +66,11 @@ DatabaseCopy::DatabaseCopy(Services services) : m_services(services) {
     InitGeneralData(m_catalogue);
 }
 
-void DatabaseCopy::DataRecopie(std::int16_t set, std::int16_t& status) {
+CopiedSet DatabaseCopy::DataRecopie(std::int16_t set, std::int16_t& status) {
     ErrorHandler& errors = m_services.errors;
     BackupSettings& settings = m_services.settings;
-    LoadStations& stations = m_services.stations;
+    CopiedSet copied;
+    LoadStations& stations = copied.stations;
 
     Folders folders;
     int serverLine = -1;
@@ -106,12 +106,16 @@ void DatabaseCopy::DataRecopie(std::int16_t set, std::int16_t& status) {
             errors.Guard(kCaller, [&] {
                 m_services.view.SetCopyProgress(std::min(2 * slot, kProgressMax));
             });
-            CopySlot(slot, folders, serverLetter, otherLetter);
+            if (CopySlot(slot, folders, serverLetter, otherLetter)) {
+                copied.PresenceFichier53 = true;
+            }
             errors.Guard(kCaller, [&] { m_services.pump.DoEvents(); });
         }
         errors.Guard(kCaller, [&] { m_services.view.ShowCopy(false); });
     }
     errors.Guard(kCaller, [&] { m_services.view.SetCopyProgress(0); });
+    stations.DossierStation2 = folders.dataLocal;
+    return copied;
 }
 
 bool DatabaseCopy::CheckFolders(Folders& folders) {
@@ -130,9 +134,8 @@ bool DatabaseCopy::CheckFolders(Folders& folders) {
                      "Le dossier Config en local n'existe pas:")) {
         return false;
     }
-    const std::string dataLocal = DataFolder(folders.configLocal);
-    m_services.errors.Guard(kCaller, [&] { m_services.stations.DossierStation2 = dataLocal; });
-    if (!CheckFolder(dataLocal, "Le dossier des données en local n'est pas paramétré"_cp,
+    folders.dataLocal = DataFolder(folders.configLocal);
+    if (!CheckFolder(folders.dataLocal, "Le dossier des données en local n'est pas paramétré"_cp,
                      "Le dossier des données en local n'existe pas:"_cp)) {
         return false;
     }
@@ -165,12 +168,13 @@ std::string DatabaseCopy::DataFolder(const std::string& configFolder) {
     return folder;
 }
 
-void DatabaseCopy::CopySlot(int slot, const Folders& folders, char serverLetter, char otherLetter) {
+bool DatabaseCopy::CopySlot(int slot, const Folders& folders, char serverLetter, char otherLetter) {
     ErrorHandler& errors = m_services.errors;
     TraceSink& trace = m_services.trace;
     FileOps& files = m_services.files;
     std::string source;
     std::string target;
+    bool present53 = false;
     errors.Guard(kCaller, [&] {
         if (IsListed(slot, kSharedSlots)) {
             const std::string name = "Fdat" + N2S(slot, 3, 0, "0", &errors) + ".bt6";
@@ -184,9 +188,8 @@ void DatabaseCopy::CopySlot(int slot, const Folders& folders, char serverLetter,
     });
     if (slot == kPlayerLogSlot) {
         errors.Guard(kCaller, [&] {
-            const bool present = files.File_Exist(source, kCaller);
-            m_services.stations.PresenceFichier53 = present;
-            if (present) {
+            present53 = files.File_Exist(source, kCaller);
+            if (present53) {
                 trace.Trace("PbBFDATA053Present = True");
             } else {
                 trace.Trace("PbBFDATA053Present = False |File not found: " + source);
@@ -196,7 +199,7 @@ void DatabaseCopy::CopySlot(int slot, const Folders& folders, char serverLetter,
         });
     }
     if (IsBlank(source)) {
-        return;
+        return present53;
     }
     errors.Guard(kCaller, [&] {
         if (!files.File_Exist(source, kCaller)) {
@@ -215,6 +218,7 @@ void DatabaseCopy::CopySlot(int slot, const Folders& folders, char serverLetter,
             trace.Trace("Err: Unable to copy: " + source + " to " + target);
         }
     });
+    return present53;
 }
 
 bool DatabaseCopy::HasCatalogueShape(int slot, const std::string& source,

@@ -11,6 +11,7 @@
 #include "core/db/load_stations.h"
 #include "core/db/pervasive_files.h"
 #include "core/transfer/advertising_transfer.h"
+#include "core/transfer/copied_set.h"
 #include "core/transfer/music_schedule.h"
 #include "core/transfer/settings_purge.h"
 #include "core/transfer/songs_transfer.h"
@@ -31,15 +32,14 @@ constexpr int kCloseSteps = 30;
 
 RecordTransfer::RecordTransfer(Services services) : m_services(services) {}
 
-void RecordTransfer::DataTransfert(std::int16_t set, const std::int16_t& hourOffset, bool& err95,
-                                   bool& err8) {
+void RecordTransfer::DataTransfert(std::int16_t set, const CopiedSet& copied,
+                                   const std::int16_t& hourOffset, bool& err95, bool& err8) {
     if (m_running) {
         return;
     }
     m_running = true;
     Services& s = m_services;
     ErrorHandler& errors = s.errors;
-    LoadStations& stations = s.stations;
     const auto step = [&errors](auto&& work) { errors.Guard(kCaller, work); };
 
     step([&] {
@@ -59,9 +59,11 @@ void RecordTransfer::DataTransfert(std::int16_t set, const std::int16_t& hourOff
         s.view.SetTransferProgress(0, 12, 1);
     });
 
-    const std::int16_t source = stations.NoStation1;
-    const std::int16_t destination = stations.NoStation2;
-    const bool presence53 = stations.PresenceFichier53;
+    // The database layer opens each station's tables from its folder.
+    s.stations = copied.stations;
+    const std::int16_t source = copied.stations.NoStation1;
+    const std::int16_t destination = copied.stations.NoStation2;
+    const bool presence53 = copied.PresenceFichier53;
     const auto eachTable = [&](auto&& act) {
         for (const std::int16_t file : kTables) {
             act(file);
@@ -109,7 +111,6 @@ void RecordTransfer::DataTransfert(std::int16_t set, const std::int16_t& hourOff
     }
 
     step([&] {
-        stations.PresenceFichier53 = false;
         s.view.SetTransferProgress(0, 12, 12);
         s.pump.DoEvents();
         s.view.SetTransferTimer(false);
@@ -120,7 +121,6 @@ void RecordTransfer::DataTransfert(std::int16_t set, const std::int16_t& hourOff
         s.view.SetTransferItemProgress(0, kCloseSteps, 0);
         s.pump.DoEvents();
     });
-    stations.PresenceFichier53 = false;
     m_running = false;
 }
 
