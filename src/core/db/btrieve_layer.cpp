@@ -70,9 +70,9 @@ BtrieveLayer::BtrieveLayer(DbState& db, engine::BtrCall& engine, BtrieveReport& 
       m_errors(errors),
       m_traceState(traceState) {}
 
-void BtrieveLayer::BTRieve(std::int16_t base, std::int16_t operation, std::string& key,
-                           std::int16_t keyNumber, std::int16_t file, std::int32_t station,
-                           std::string_view caller) {
+std::int16_t BtrieveLayer::BTRieve(std::int16_t base, std::int16_t operation, std::string& key,
+                                   std::int16_t keyNumber, std::int16_t file, std::int32_t station,
+                                   std::string_view caller) {
     // Events run while a report's dialog is shown may make calls of their own: this call's
     // state stays local.
     bool engineCalled = false;
@@ -119,6 +119,7 @@ void BtrieveLayer::BTRieve(std::int16_t base, std::int16_t operation, std::strin
     if (!done && !engineCalled) {
         m_db.StatutBTR = st::kInvalidOperation;
     }
+    return m_db.StatutBTR;
 }
 
 void BtrieveLayer::CallLoop(std::int16_t base, std::int16_t operation, std::string& key,
