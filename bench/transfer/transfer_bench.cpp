@@ -124,7 +124,7 @@ Outcome Transfer(const std::string& root) {
     copied.stations.DossierStation2 = root + "/Local/Data/";
     copied.PresenceFichier53 = fs::exists(root + "/Temporaire/FDATB53.bt6");
     FileOps fileOps(trace, errors, clock);
-    BtrieveReport report(db, stations, clock, trace, messages, errors, "KS3_Diffuseur_Secours");
+    BtrieveReport report(db, clock, trace, messages, errors, "KS3_Diffuseur_Secours");
     BtrieveLayer layer(db, counted, report, clock, trace, dialogs, errors, traceState);
     PervasiveFiles files(db, stations, counted, report, fileOps, trace, errors);
     RecordTransfer transfer({db, stations, layer, files, report, trace, errors, clock, pump, view});

@@ -60,7 +60,7 @@ Loader::Loader(LoaderPorts ports)
           .view = m_fields,
           .flushTrace = [this] { m_trace.TraceLogForce(m_trace.ListeLog(), ""); },
       }),
-      m_report(m_db, m_stations, m_ports.clock, m_trace, m_messages, m_errors, ExecutableName()),
+      m_report(m_db, m_ports.clock, m_trace, m_messages, m_errors, ExecutableName()),
       m_layer(m_db, m_ports.engine, m_report, m_ports.clock, m_trace, m_ports.dialogs, m_errors,
               m_traceState),
       m_pervasive(m_db, m_stations, m_ports.engine, m_report, m_files, m_trace, m_errors),

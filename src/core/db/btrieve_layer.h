@@ -94,8 +94,8 @@ class BtrieveLayer {
     // not reach StatutBTR.
     std::int16_t GetEqualOnCopy(const CallSite& call);
     void Warn(const std::string& text);
-    void FileNotOpen(std::int16_t base, std::int16_t file, std::int32_t station,
-                     const std::string& key, std::string_view caller);
+    void FileNotOpen(std::int16_t base, std::int16_t operation, std::int16_t file,
+                     std::int32_t station, const std::string& key, std::string_view caller);
 
     DbState& m_db;
     engine::BtrCall& m_engine;

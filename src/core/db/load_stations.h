@@ -1,7 +1,6 @@
 // What the load publishes for the database layer before opening any table file: the station
 // whose copied server files are opened from the intermediate folder, the local station with
-// its data folder, and the operation the transfer is working on (the error report adds a
-// restoration hint to a key-not-found during a delete).
+// its data folder.
 #pragma once
 
 #include <cstdint>
@@ -10,11 +9,10 @@
 namespace ks {
 
 struct LoadStations {
-    std::int16_t NoStation1 = 0;         // station under which the copied server files are opened
-    std::string DossierStation1;         // the intermediate folder holding those copies
-    std::int16_t NoStation2 = 0;         // the local station
-    std::string DossierStation2;         // the local data folder
-    std::int16_t OperationCourante = 0;  // the transfer's current engine operation (4: delete)
+    std::int16_t NoStation1 = 0;  // station under which the copied server files are opened
+    std::string DossierStation1;  // the intermediate folder holding those copies
+    std::int16_t NoStation2 = 0;  // the local station
+    std::string DossierStation2;  // the local data folder
 
     // The folder of `station`: DossierStation1, DossierStation2, or "" for any other station.
     std::string DossierDeStation(std::int32_t station) const {

@@ -29,7 +29,7 @@ bool TransferHour(TransferContext& context, const WindowHour& hour) {
     }
     // A source that cannot be read has no data to replace the destination's hour with.
     if (status != st::kSuccess && status != st::kEndOfFile) {
-        context.Report(kAdvertising, Location::Caption);
+        context.Report(kAdvertising, op::kGetGreaterOrEqual, Location::Caption);
     }
     if (status != st::kSuccess || context.key > high) {
         return true;

@@ -89,7 +89,7 @@ bool TransferHour(TransferContext& context, const WindowHour& windowHour) {
         return false;
     }
     if (status != st::kSuccess && status != st::kEndOfFile) {
-        context.Report(kMusic.file, Location::Caption);
+        context.Report(kMusic.file, op::kGetGreaterOrEqual, Location::Caption);
     }
     if (status != st::kSuccess || context.key > hour.high) {
         return true;
