@@ -30,15 +30,11 @@ namespace {
 constexpr std::string_view kCaller = "Frm_Main:DataRecopie";
 constexpr int kLastSlot = 60;
 constexpr int kProgressMax = 100;
-constexpr int kPlayerLogSlot = 53;
 
-// The slots copied under the same name, and those of the server station's own files.
-constexpr std::array<int, 2> kSharedSlots{0, 9};
-constexpr std::array<int, 13> kStationSlots{
-    20, 21, 22, 23, 24, 26, 27, 28, 29, 31, 32, 35, kPlayerLogSlot};
-
-bool IsListed(int slot, const auto& slots) {
-    return std::find(slots.begin(), slots.end(), slot) != slots.end();
+// FDAT053 is copied when the server has it, the other tables of the load always.
+bool IsCopied(int slot) {
+    return slot == table::kPlayerLog ||
+           std::find(kLoadTables.begin(), kLoadTables.end(), slot) != kLoadTables.end();
 }
 
 // The record length a table's statistics start with, or 0 when the table could not be
@@ -176,17 +172,22 @@ bool DatabaseCopy::CopySlot(int slot, const Folders& folders, char serverLetter,
     std::string target;
     bool present53 = false;
     errors.Guard(kCaller, [&] {
-        if (IsListed(slot, kSharedSlots)) {
+        if (!IsCopied(slot)) {
+            return;
+        }
+        // A shared table is copied under the same name, a table of the server station's own
+        // under the other station's letter.
+        if (m_catalogue[static_cast<std::size_t>(slot)].ParStation != "O") {
             const std::string name = "Fdat" + N2S(slot, 3, 0, "0", &errors) + ".bt6";
             source = folders.dataServeur + name;
             target = folders.intermediaire + name;
-        } else if (IsListed(slot, kStationSlots)) {
+        } else {
             const std::string number = N2S(slot, 2, 0, "0", &errors) + ".bt6";
             source = folders.dataServeur + "Fdat" + serverLetter + number;
             target = folders.intermediaire + "Fdat" + otherLetter + number;
         }
     });
-    if (slot == kPlayerLogSlot) {
+    if (slot == table::kPlayerLog) {
         errors.Guard(kCaller, [&] {
             present53 = files.File_Exist(source, kCaller);
             if (present53) {

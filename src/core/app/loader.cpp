@@ -10,6 +10,7 @@
 #include "core/base/dialogs.h"
 #include "core/base/event_pump.h"
 #include "core/base/load_view.h"
+#include "core/db/catalogue.h"
 #include "core/settings/form_window.h"
 #include "core/sys/folder_ops.h"
 
@@ -23,7 +24,7 @@ constexpr std::string_view kQuitter = "Frm_Main:Mnu01Quitter_Click";
 constexpr std::string_view kDataGestion = "Frm_Main:DataGestion";
 constexpr std::int16_t kHourOffset = 1;
 // The music schedule table, FDAT035.
-constexpr int kMusicScheduleFile = 35;
+constexpr int kMusicScheduleFile = table::kMusicSchedule;
 
 constexpr const char* kThemeKey = R"(Software\Microsoft\Windows\CurrentVersion\ThemeManager)";
 
