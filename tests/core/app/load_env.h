@@ -45,6 +45,7 @@ struct LoadEnv {
     struct TransferCall {
         std::int16_t set;
         std::int16_t hourOffset;
+        CopiedSet copied;  // what the copy handed over
     };
 
     LoadEnv() {
@@ -131,9 +132,9 @@ struct LoadEnv {
     engine::RecordEngine engine;
     DatabaseCopy copy{{settings, ini, files, dialogs, fields, trace, errors, pump, engine}};
     LoadCycle cycle{{settings, ini, config, copy, scheduling, fields, state, trace, errors, clock,
-                     [this](std::int16_t set, const CopiedSet&, const std::int16_t& hourOffset,
-                            bool& err95, bool& err8) {
-                         transfers.push_back({set, hourOffset});
+                     [this](std::int16_t set, const CopiedSet& copied,
+                            const std::int16_t& hourOffset, bool& err95, bool& err8) {
+                         transfers.push_back({set, hourOffset, copied});
                          if (duringTransfer) {
                              duringTransfer(err95, err8);
                          }
