@@ -34,6 +34,7 @@
 #include "core/log/trace_log.h"
 #include "core/ports/console_ports.h"
 #include "core/sys/file_ops.h"
+#include "core/transfer/copied_set.h"
 #include "core/transfer/record_transfer.h"
 #include "engine/record_engine.h"
 
@@ -116,13 +117,14 @@ Outcome Transfer(const std::string& root) {
     CountingEngine counted(recordEngine);
     DbState db;
     LoadStations stations;
-    stations.NoStation1 = 2;
-    stations.DossierStation1 = root + "/Temporaire/";
-    stations.NoStation2 = 1;
-    stations.DossierStation2 = root + "/Local/Data/";
-    stations.PresenceFichier53 = fs::exists(root + "/Temporaire/FDATB53.bt6");
+    CopiedSet copied;
+    copied.stations.NoStation1 = 2;
+    copied.stations.DossierStation1 = root + "/Temporaire/";
+    copied.stations.NoStation2 = 1;
+    copied.stations.DossierStation2 = root + "/Local/Data/";
+    copied.PresenceFichier53 = fs::exists(root + "/Temporaire/FDATB53.bt6");
     FileOps fileOps(trace, errors, clock);
-    BtrieveReport report(db, stations, clock, trace, messages, errors, "KS3_Diffuseur_Secours");
+    BtrieveReport report(db, clock, trace, messages, errors, "KS3_Diffuseur_Secours");
     BtrieveLayer layer(db, counted, report, clock, trace, dialogs, errors, traceState);
     PervasiveFiles files(db, stations, counted, report, fileOps, trace, errors);
     RecordTransfer transfer({db, stations, layer, files, report, trace, errors, clock, pump, view});
@@ -130,7 +132,7 @@ Outcome Transfer(const std::string& root) {
     Outcome outcome;
     const std::int16_t hourOffset = 1;
     const auto start = std::chrono::steady_clock::now();
-    transfer.DataTransfert(1, hourOffset, outcome.err95, outcome.err8);
+    transfer.DataTransfert(1, copied, hourOffset, outcome.err95, outcome.err8);
     outcome.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     trace.TraceLogForce(trace.ListeLog(), "");

@@ -30,7 +30,7 @@ struct RealDbStack : DbFakes {
     // Between the layer and the engine: passes every call on unless a test gives it a rule.
     FaultEngine faults{recordEngine};
     FileOps fileOps{trace, errors, clock};
-    BtrieveReport report{db, stations, clock, trace, messages, errors, "KS3_Diffuseur_Secours"};
+    BtrieveReport report{db, clock, trace, messages, errors, "KS3_Diffuseur_Secours"};
     BtrieveLayer layer{db, faults, report, clock, trace, dialogs, errors, traceState};
     PervasiveFiles files{db, stations, faults, report, fileOps, trace, errors};
     int fatalCalls = 0;

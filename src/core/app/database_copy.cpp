@@ -10,7 +10,6 @@
 #include "core/base/event_pump.h"
 #include "core/base/load_view.h"
 #include "core/base/trace_sink.h"
-#include "core/db/load_stations.h"
 #include "core/db/read_only_table.h"
 #include "core/settings/backup_settings.h"
 #include "core/settings/ini_access.h"
@@ -31,15 +30,11 @@ namespace {
 constexpr std::string_view kCaller = "Frm_Main:DataRecopie";
 constexpr int kLastSlot = 60;
 constexpr int kProgressMax = 100;
-constexpr int kPlayerLogSlot = 53;
 
-// The slots copied under the same name, and those of the server station's own files.
-constexpr std::array<int, 2> kSharedSlots{0, 9};
-constexpr std::array<int, 13> kStationSlots{
-    20, 21, 22, 23, 24, 26, 27, 28, 29, 31, 32, 35, kPlayerLogSlot};
-
-bool IsListed(int slot, const auto& slots) {
-    return std::find(slots.begin(), slots.end(), slot) != slots.end();
+// FDAT053 is copied when the server has it, the other tables of the load always.
+bool IsCopied(int slot) {
+    return slot == table::kPlayerLog ||
+           std::find(kLoadTables.begin(), kLoadTables.end(), slot) != kLoadTables.end();
 }
 
 // The record length a table's statistics start with, or 0 when the table could not be
@@ -67,10 +62,11 @@ DatabaseCopy::DatabaseCopy(Services services) : m_services(services) {
     InitGeneralData(m_catalogue);
 }
 
-void DatabaseCopy::DataRecopie(std::int16_t set, std::int16_t& status) {
+CopiedSet DatabaseCopy::DataRecopie(std::int16_t set, std::int16_t& status) {
     ErrorHandler& errors = m_services.errors;
     BackupSettings& settings = m_services.settings;
-    LoadStations& stations = m_services.stations;
+    CopiedSet copied;
+    LoadStations& stations = copied.stations;
 
     Folders folders;
     int serverLine = -1;
@@ -106,12 +102,16 @@ void DatabaseCopy::DataRecopie(std::int16_t set, std::int16_t& status) {
             errors.Guard(kCaller, [&] {
                 m_services.view.SetCopyProgress(std::min(2 * slot, kProgressMax));
             });
-            CopySlot(slot, folders, serverLetter, otherLetter);
+            if (CopySlot(slot, folders, serverLetter, otherLetter)) {
+                copied.PresenceFichier53 = true;
+            }
             errors.Guard(kCaller, [&] { m_services.pump.DoEvents(); });
         }
         errors.Guard(kCaller, [&] { m_services.view.ShowCopy(false); });
     }
     errors.Guard(kCaller, [&] { m_services.view.SetCopyProgress(0); });
+    stations.DossierStation2 = folders.dataLocal;
+    return copied;
 }
 
 bool DatabaseCopy::CheckFolders(Folders& folders) {
@@ -130,9 +130,8 @@ bool DatabaseCopy::CheckFolders(Folders& folders) {
                      "Le dossier Config en local n'existe pas:")) {
         return false;
     }
-    const std::string dataLocal = DataFolder(folders.configLocal);
-    m_services.errors.Guard(kCaller, [&] { m_services.stations.DossierStation2 = dataLocal; });
-    if (!CheckFolder(dataLocal, "Le dossier des données en local n'est pas paramétré"_cp,
+    folders.dataLocal = DataFolder(folders.configLocal);
+    if (!CheckFolder(folders.dataLocal, "Le dossier des données en local n'est pas paramétré"_cp,
                      "Le dossier des données en local n'existe pas:"_cp)) {
         return false;
     }
@@ -165,28 +164,33 @@ std::string DatabaseCopy::DataFolder(const std::string& configFolder) {
     return folder;
 }
 
-void DatabaseCopy::CopySlot(int slot, const Folders& folders, char serverLetter, char otherLetter) {
+bool DatabaseCopy::CopySlot(int slot, const Folders& folders, char serverLetter, char otherLetter) {
     ErrorHandler& errors = m_services.errors;
     TraceSink& trace = m_services.trace;
     FileOps& files = m_services.files;
     std::string source;
     std::string target;
+    bool present53 = false;
     errors.Guard(kCaller, [&] {
-        if (IsListed(slot, kSharedSlots)) {
+        if (!IsCopied(slot)) {
+            return;
+        }
+        // A shared table is copied under the same name, a table of the server station's own
+        // under the other station's letter.
+        if (m_catalogue[static_cast<std::size_t>(slot)].ParStation != "O") {
             const std::string name = "Fdat" + N2S(slot, 3, 0, "0", &errors) + ".bt6";
             source = folders.dataServeur + name;
             target = folders.intermediaire + name;
-        } else if (IsListed(slot, kStationSlots)) {
+        } else {
             const std::string number = N2S(slot, 2, 0, "0", &errors) + ".bt6";
             source = folders.dataServeur + "Fdat" + serverLetter + number;
             target = folders.intermediaire + "Fdat" + otherLetter + number;
         }
     });
-    if (slot == kPlayerLogSlot) {
+    if (slot == table::kPlayerLog) {
         errors.Guard(kCaller, [&] {
-            const bool present = files.File_Exist(source, kCaller);
-            m_services.stations.PresenceFichier53 = present;
-            if (present) {
+            present53 = files.File_Exist(source, kCaller);
+            if (present53) {
                 trace.Trace("PbBFDATA053Present = True");
             } else {
                 trace.Trace("PbBFDATA053Present = False |File not found: " + source);
@@ -196,7 +200,7 @@ void DatabaseCopy::CopySlot(int slot, const Folders& folders, char serverLetter,
         });
     }
     if (IsBlank(source)) {
-        return;
+        return present53;
     }
     errors.Guard(kCaller, [&] {
         if (!files.File_Exist(source, kCaller)) {
@@ -215,6 +219,7 @@ void DatabaseCopy::CopySlot(int slot, const Folders& folders, char serverLetter,
             trace.Trace("Err: Unable to copy: " + source + " to " + target);
         }
     });
+    return present53;
 }
 
 bool DatabaseCopy::HasCatalogueShape(int slot, const std::string& source,

@@ -1,5 +1,5 @@
-// The first phase of a load: checks the five folders a load needs, publishes the two
-// stations and their folders for the database layer, and copies the server station's table
+// The first phase of a load: checks the five folders a load needs, tells the two stations and
+// their folders, and copies the server station's table
 // files into the intermediate folder under the letter of a station the backup machine does
 // not use itself, so that the transfer can open the copy beside the local station's files.
 // The local station's files are never touched here.
@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "core/db/catalogue.h"
+#include "core/transfer/copied_set.h"
 
 namespace ks::engine {
 class BtrCall;
@@ -26,7 +27,6 @@ class FileOps;
 class IniAccess;
 class LoadView;
 class TraceSink;
-struct LoadStations;
 
 class DatabaseCopy {
   public:
@@ -34,7 +34,6 @@ class DatabaseCopy {
         BackupSettings& settings;
         IniAccess& ini;
         FileOps& files;
-        LoadStations& stations;
         Dialogs& dialogs;
         LoadView& view;
         TraceSink& trace;
@@ -51,7 +50,8 @@ class DatabaseCopy {
     // Copies the server's table files of backup set `set` (1 or 2). `status` comes back 0
     // when the copy phase ran, whatever happened to single files (each is traced), and -1
     // when a folder is not configured or missing (the operator is told; nothing is copied).
-    void DataRecopie(std::int16_t set, std::int16_t& status);
+    // Returns the stations, their folders and whether FDAT053 was copied, for the transfer.
+    CopiedSet DataRecopie(std::int16_t set, std::int16_t& status);
 
   private:
     struct Folders {
@@ -59,6 +59,7 @@ class DatabaseCopy {
         std::string dataServeur;
         std::string configLocal;
         std::string intermediaire;
+        std::string dataLocal;
     };
 
     // The folder checks in their order; the first failure is shown and ends the checks.
@@ -67,7 +68,8 @@ class DatabaseCopy {
                      std::string_view missing);
     // Dossier_Data of [Base_01] in the "KS3_Systeme.ini" of `configFolder`.
     std::string DataFolder(const std::string& configFolder);
-    void CopySlot(int slot, const Folders& folders, char serverLetter, char otherLetter);
+    // True when FDAT053 was there to copy.
+    bool CopySlot(int slot, const Folders& folders, char serverLetter, char otherLetter);
 
     // One table file of the server onto its copy in the intermediate folder; true when the
     // copy is there. The one place a table file is copied: a closed table byte for byte, a

@@ -133,8 +133,9 @@ void LoadCycle::RunSet(std::int16_t set, std::int16_t hourOffset, SetOutcome& ou
     });
 
     std::int16_t status = 0;
+    CopiedSet copied;
     errors.Guard(kCaller, [&] { trace.Trace("Load data: Start files copy"); });
-    errors.Guard(kCaller, [&] { m_services.copy.DataRecopie(set, status); });
+    errors.Guard(kCaller, [&] { copied = m_services.copy.DataRecopie(set, status); });
     errors.Guard(kCaller, [&] { trace.Trace("Load data: End files copy"); });
 
     if (status != 0) {
@@ -146,7 +147,7 @@ void LoadCycle::RunSet(std::int16_t set, std::int16_t hourOffset, SetOutcome& ou
         bool err8 = false;
         errors.Guard(kCaller, [&] {
             outcome.transferred = true;
-            m_services.transfer(set, hourOffset, err95, err8);
+            m_services.transfer(set, copied, hourOffset, err95, err8);
         });
         outcome.err8 = err8;
         outcome.err95 = err95;

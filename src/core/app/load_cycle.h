@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+#include "core/transfer/copied_set.h"
+
 namespace ks {
 
 class BackupSettings;
@@ -38,10 +40,10 @@ struct SetOutcome {
 
 class LoadCycle {
   public:
-    // The record transfer of a set: (set, hour offset, err95, err8); both flags come back
-    // true when the transfer stopped on that database status.
-    using Transfer = std::function<void(std::int16_t set, const std::int16_t& hourOffset,
-                                        bool& err95, bool& err8)>;
+    // The record transfer of a set: (set, what the copy left, hour offset, err95, err8); both
+    // flags come back true when the transfer stopped on that database status.
+    using Transfer = std::function<void(std::int16_t set, const CopiedSet& copied,
+                                        const std::int16_t& hourOffset, bool& err95, bool& err8)>;
 
     struct Services {
         BackupSettings& settings;

@@ -36,14 +36,19 @@ void LoadScheduling::DetermineTimingProchainChargementDonnees() {
         const std::optional<DateTime> last = ParseTimeStamp(m_services.fields.TexteTimingData(0));
         base = last ? *last : m_services.clock.Now();
     });
-    std::string text;
-    errors.Guard(kDetermine, [&] { text = TimeStamp(AddSeconds(base, periodSeconds), &errors); });
-    errors.Guard(kDetermine, [&] { m_services.fields.ShowTimingData(1, text); });
+    // Whole seconds, as the window shows it: a load counted from now is due at the second shown.
+    std::optional<DateTime> next;
     errors.Guard(kDetermine, [&] {
-        if (const std::optional<DateTime> next = ParseTimeStamp(text)) {
-            m_services.state.ProchainChargement = *next;
-        }
+        DateTime at = AddSeconds(base, periodSeconds);
+        at.millisecond = 0;
+        next = at;
     });
+    std::string text;
+    if (next) {
+        m_services.state.ProchainChargement = *next;
+        errors.Guard(kDetermine, [&] { text = TimeStamp(*next, &errors); });
+    }
+    errors.Guard(kDetermine, [&] { m_services.fields.ShowTimingData(1, text); });
     errors.Guard(kDetermine, [&] { m_services.trace.Trace("Next loading data: " + text); });
 }
 

@@ -26,7 +26,8 @@ class LoadScheduling {
     explicit LoadScheduling(Services services) : m_services(services) {}
 
     // Recomputes ProchainChargement from the last load shown on the main window and the
-    // selected period, shows it as the next load and traces "Next loading data: ".
+    // selected period, keeps it as a time, shows its text as the next load and traces
+    // "Next loading data: ".
     void DetermineTimingProchainChargementDonnees();
 
     // Shows the whole seconds left until ProchainChargement.

@@ -10,6 +10,7 @@
 #include "core/base/dialogs.h"
 #include "core/base/event_pump.h"
 #include "core/base/load_view.h"
+#include "core/db/catalogue.h"
 #include "core/settings/form_window.h"
 #include "core/sys/folder_ops.h"
 
@@ -23,7 +24,7 @@ constexpr std::string_view kQuitter = "Frm_Main:Mnu01Quitter_Click";
 constexpr std::string_view kDataGestion = "Frm_Main:DataGestion";
 constexpr std::int16_t kHourOffset = 1;
 // The music schedule table, FDAT035.
-constexpr int kMusicScheduleFile = 35;
+constexpr int kMusicScheduleFile = table::kMusicSchedule;
 
 constexpr const char* kThemeKey = R"(Software\Microsoft\Windows\CurrentVersion\ThemeManager)";
 
@@ -60,7 +61,7 @@ Loader::Loader(LoaderPorts ports)
           .view = m_fields,
           .flushTrace = [this] { m_trace.TraceLogForce(m_trace.ListeLog(), ""); },
       }),
-      m_report(m_db, m_stations, m_ports.clock, m_trace, m_messages, m_errors, ExecutableName()),
+      m_report(m_db, m_ports.clock, m_trace, m_messages, m_errors, ExecutableName()),
       m_layer(m_db, m_ports.engine, m_report, m_ports.clock, m_trace, m_ports.dialogs, m_errors,
               m_traceState),
       m_pervasive(m_db, m_stations, m_ports.engine, m_report, m_files, m_trace, m_errors),
@@ -77,12 +78,13 @@ Loader::Loader(LoaderPorts ports)
           .view = m_fields,
       }),
       m_scheduling({m_settings, m_fields, m_state, m_trace, m_errors, m_ports.clock}),
-      m_copy({m_settings, m_ini, m_files, m_stations, m_ports.dialogs, m_fields, m_trace, m_errors,
+      m_copy({m_settings, m_ini, m_files, m_ports.dialogs, m_fields, m_trace, m_errors,
               m_ports.pump, m_ports.engine}),
       m_cycle({m_settings, m_ini, m_config, m_copy, m_scheduling, m_fields, m_state, m_trace,
                m_errors, m_ports.clock,
-               [this](std::int16_t set, const std::int16_t& hourOffset, bool& err95, bool& err8) {
-                   m_transfer.DataTransfert(set, hourOffset, err95, err8);
+               [this](std::int16_t set, const CopiedSet& copied, const std::int16_t& hourOffset,
+                      bool& err95, bool& err8) {
+                   m_transfer.DataTransfert(set, copied, hourOffset, err95, err8);
                    ReadScheduleHorizon();
                }}),
       m_look(m_errors, m_registry),

@@ -70,9 +70,9 @@ BtrieveLayer::BtrieveLayer(DbState& db, engine::BtrCall& engine, BtrieveReport& 
       m_errors(errors),
       m_traceState(traceState) {}
 
-void BtrieveLayer::BTRieve(std::int16_t base, std::int16_t operation, std::string& key,
-                           std::int16_t keyNumber, std::int16_t file, std::int32_t station,
-                           std::string_view caller) {
+std::int16_t BtrieveLayer::BTRieve(std::int16_t base, std::int16_t operation, std::string& key,
+                                   std::int16_t keyNumber, std::int16_t file, std::int32_t station,
+                                   std::string_view caller) {
     // Events run while a report's dialog is shown may make calls of their own: this call's
     // state stays local.
     bool engineCalled = false;
@@ -105,7 +105,7 @@ void BtrieveLayer::BTRieve(std::int16_t base, std::int16_t operation, std::strin
                  "\r\n\r\nSub: " + std::string(caller) + ":" + std::string(kPlace));
             m_db.StatutBTR = operation == op::kGetEqual ? st::kKeyNotFound : st::kEndOfFile;
         } else if (!m_db.FichierOuvertBTR(base, station, file)) {
-            FileNotOpen(base, file, station, key, caller);
+            FileNotOpen(base, operation, file, station, key, caller);
             return;
         } else {
             CallLoop(base, operation, key, keyNumber, file, station, engineCalled);
@@ -119,6 +119,7 @@ void BtrieveLayer::BTRieve(std::int16_t base, std::int16_t operation, std::strin
     if (!done && !engineCalled) {
         m_db.StatutBTR = st::kInvalidOperation;
     }
+    return m_db.StatutBTR;
 }
 
 void BtrieveLayer::CallLoop(std::int16_t base, std::int16_t operation, std::string& key,
@@ -219,7 +220,7 @@ BtrieveLayer::Next BtrieveLayer::OnConflict(const CallSite& call, Attempts& atte
 }
 
 void BtrieveLayer::Report(const CallSite& call) {
-    m_report.ErreurBTrieve(call.base, call.file, call.key, kPlace);
+    m_report.ErreurBTrieve(call.base, call.file, call.operation, call.key, kPlace);
 }
 
 std::int16_t BtrieveLayer::GetEqualOnCopy(const CallSite& call) {
@@ -274,13 +275,14 @@ void BtrieveLayer::Warn(const std::string& text) {
     m_dialogs.MessageBox(MsgIcon::Warning, MsgButtons::Ok, m_caption, text);
 }
 
-void BtrieveLayer::FileNotOpen(std::int16_t base, std::int16_t file, std::int32_t station,
-                               const std::string& key, std::string_view caller) {
+void BtrieveLayer::FileNotOpen(std::int16_t base, std::int16_t operation, std::int16_t file,
+                               std::int32_t station, const std::string& key,
+                               std::string_view caller) {
     Warn("Fichier " + std::to_string(file) +
          " non ouvert\r\n\r\nStation: " + std::to_string(station) +
          "\r\n\r\nSub: " + std::string(caller) + ":" + std::string(kPlace));
     m_db.StatutBTR = kStatusNotOpen;
-    m_report.ErreurBTrieve(base, file, key, kPlace);
+    m_report.ErreurBTrieve(base, file, operation, key, kPlace);
     m_trace.TraceLog(base, file, -1,
                      "Err: File " + std::to_string(file) +
                          " not open (Station: " + std::to_string(station) +

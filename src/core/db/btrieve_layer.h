@@ -2,7 +2,7 @@
 // file of one station's database and applies the status policy (which statuses come back
 // silently, which are waited out and re-issued, which are reported); BTRieve_Reel makes the
 // raw engine call with the file's record buffer; BTrieveTestCle traces keys that are too
-// short. The status is left in DbState::StatutBTR, which callers test after every call.
+// short. BTRieve returns its status and also leaves it in DbState::StatutBTR.
 #pragma once
 
 #include <cstdint>
@@ -51,10 +51,10 @@ class BtrieveLayer {
 
     // Sends `operation` on `file` of `station` in slot `base` with the key buffer `key` (in and
     // out) and `keyNumber`; the file's record buffer is read or sent. `caller` names the call
-    // site in the history and the warnings. The result is left in StatutBTR.
-    void BTRieve(std::int16_t base, std::int16_t operation, std::string& key,
-                 std::int16_t keyNumber, std::int16_t file, std::int32_t station,
-                 std::string_view caller);
+    // site in the history and the warnings. Returns the status, also left in StatutBTR.
+    std::int16_t BTRieve(std::int16_t base, std::int16_t operation, std::string& key,
+                         std::int16_t keyNumber, std::int16_t file, std::int32_t station,
+                         std::string_view caller);
 
     // One engine call with the record buffer of `file`: unowned bytes zeroed for an insert or
     // update, key length 255. A file without a record buffer makes no call and yields 0.
@@ -94,8 +94,8 @@ class BtrieveLayer {
     // not reach StatutBTR.
     std::int16_t GetEqualOnCopy(const CallSite& call);
     void Warn(const std::string& text);
-    void FileNotOpen(std::int16_t base, std::int16_t file, std::int32_t station,
-                     const std::string& key, std::string_view caller);
+    void FileNotOpen(std::int16_t base, std::int16_t operation, std::int16_t file,
+                     std::int32_t station, const std::string& key, std::string_view caller);
 
     DbState& m_db;
     engine::BtrCall& m_engine;

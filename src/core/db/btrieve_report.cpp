@@ -6,7 +6,6 @@
 #include "core/base/error_handler.h"
 #include "core/base/trace_sink.h"
 #include "core/db/db_state.h"
-#include "core/db/load_stations.h"
 #include "core/db/message_sink.h"
 #include "core/sys/text_helpers.h"
 #include "engine/btr_codes.h"
@@ -95,18 +94,17 @@ std::string ErreurBTrieveLibelle(std::int16_t status, std::string_view fileName)
     return text + "\n";
 }
 
-BtrieveReport::BtrieveReport(DbState& db, const LoadStations& stations, Clock& clock,
-                             TraceSink& trace, MessageSink& messages, ErrorHandler& errors,
-                             std::string programName)
+BtrieveReport::BtrieveReport(DbState& db, Clock& clock, TraceSink& trace, MessageSink& messages,
+                             ErrorHandler& errors, std::string programName)
     : m_db(db),
-      m_stations(stations),
       m_clock(clock),
       m_trace(trace),
       m_messages(messages),
       m_errors(errors),
       m_programName(std::move(programName)) {}
 
-std::string BtrieveReport::Report(std::int16_t base, std::int16_t file, std::string_view key) {
+std::string BtrieveReport::Report(std::int16_t base, std::int16_t file, std::int16_t operation,
+                                  std::string_view key) {
     const std::int16_t status = m_db.StatutBTR;
     const std::string now = Date2StringEx(m_clock.Now(), "dd/MM/yyyy hh:mm:ss", &m_errors);
     std::string report;
@@ -125,20 +123,20 @@ std::string BtrieveReport::Report(std::int16_t base, std::int16_t file, std::str
             }
         }
     }
-    if (NeedsRestoration(status, m_stations.OperationCourante)) {
+    if (NeedsRestoration(status, operation)) {
         report += "\n" + "Faîtes une restauration de ce fichier"_cp + "\n";
     }
     return report;
 }
 
-void BtrieveReport::ErreurBTrieve(std::int16_t base, std::int16_t file, std::string_view key,
-                                  std::string_view /*place*/) {
+void BtrieveReport::ErreurBTrieve(std::int16_t base, std::int16_t file, std::int16_t operation,
+                                  std::string_view key, std::string_view /*place*/) {
     m_errors.Guard("Lib_Data_Pervasive:ErreurBTrieve", [&] {
         const std::int16_t status = m_db.StatutBTR;
         if (status == 0) {
             return;
         }
-        const std::string report = Report(base, file, key);
+        const std::string report = Report(base, file, operation, key);
         m_trace.TraceLogEncadre(-1, -1, -1, "===== Err: Pervasive =====", '=', false);
         m_trace.TraceLog(-1, -1, -1, report);
         if (status == kStatusConflict) {

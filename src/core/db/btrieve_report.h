@@ -15,7 +15,6 @@ class DbState;
 class ErrorHandler;
 class MessageSink;
 class TraceSink;
-struct LoadStations;
 
 // One line of text for an engine status, ended by LF; `fileName` appears for statuses 11
 // and 12.
@@ -29,20 +28,21 @@ class BtrieveReport {
   public:
     // `programName` is the name of the program's executable without extension, shown in the
     // report's file line.
-    BtrieveReport(DbState& db, const LoadStations& stations, Clock& clock, TraceSink& trace,
-                  MessageSink& messages, ErrorHandler& errors, std::string programName);
+    BtrieveReport(DbState& db, Clock& clock, TraceSink& trace, MessageSink& messages,
+                  ErrorHandler& errors, std::string programName);
 
-    // Reports StatutBTR (nothing when it is 0) for slot `base` and `file` (negative: no file);
-    // `key` is the key of the failed call, or the path for an open or a create; `place` names
-    // the reporting code ("Module:Procedure").
-    void ErreurBTrieve(std::int16_t base, std::int16_t file, std::string_view key,
-                       std::string_view place);
+    // Reports StatutBTR (nothing when it is 0) for slot `base` and `file` (negative: no file)
+    // after engine operation `operation` (a key not found during a delete asks for a
+    // restoration); `key` is the key of the failed call, or the path for an open or a create;
+    // `place` names the reporting code ("Module:Procedure").
+    void ErreurBTrieve(std::int16_t base, std::int16_t file, std::int16_t operation,
+                       std::string_view key, std::string_view place);
 
   private:
-    std::string Report(std::int16_t base, std::int16_t file, std::string_view key);
+    std::string Report(std::int16_t base, std::int16_t file, std::int16_t operation,
+                       std::string_view key);
 
     DbState& m_db;
-    const LoadStations& m_stations;
     Clock& m_clock;
     TraceSink& m_trace;
     MessageSink& m_messages;

@@ -32,6 +32,34 @@ struct CatalogueEntry {
 
 using CatalogueTable = std::array<CatalogueEntry, kFileCount>;
 
+// The numbers of the tables a load copies and transfers.
+namespace table {
+inline constexpr std::int16_t kSettings = 0;
+inline constexpr std::int16_t kBackupSettings = 9;
+inline constexpr std::int16_t kArtists = 20;
+inline constexpr std::int16_t kCategories = 21;
+inline constexpr std::int16_t kSongs = 22;
+inline constexpr std::int16_t kSongsBySubject = 23;
+inline constexpr std::int16_t kSongsByCategory = 24;
+inline constexpr std::int16_t kRecorderSongs = 26;
+inline constexpr std::int16_t kAdvertisingSchedule = 27;
+inline constexpr std::int16_t kPlayedEvents = 28;
+inline constexpr std::int16_t kSongKeys = 29;
+inline constexpr std::int16_t kCuePoints = 31;
+inline constexpr std::int16_t kSongDetails = 32;
+inline constexpr std::int16_t kMusicSchedule = 35;
+inline constexpr std::int16_t kPlayerLog = 53;
+}  // namespace table
+
+// The tables of a load, in the order the transfer opens them: the copy copies each, and
+// FDAT053 follows them in both when the server has it.
+inline constexpr std::array<std::int16_t, 14> kLoadTables{
+    table::kSettings,        table::kBackupSettings, table::kArtists,
+    table::kCategories,      table::kSongs,          table::kSongsBySubject,
+    table::kSongsByCategory, table::kRecorderSongs,  table::kAdvertisingSchedule,
+    table::kPlayedEvents,    table::kSongKeys,       table::kCuePoints,
+    table::kSongDetails,     table::kMusicSchedule};
+
 // Fills the catalogue with the rows of every known table file; the other entries are empty
 // (record length 0, no keys).
 void InitGeneralData(CatalogueTable& catalogue);

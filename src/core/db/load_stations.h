@@ -1,7 +1,6 @@
 // What the load publishes for the database layer before opening any table file: the station
 // whose copied server files are opened from the intermediate folder, the local station with
-// its data folder, whether FDAT053 takes part in this load, and the operation the transfer is
-// working on (the error report adds a restoration hint to a key-not-found during a delete).
+// its data folder.
 #pragma once
 
 #include <cstdint>
@@ -14,8 +13,6 @@ struct LoadStations {
     std::string DossierStation1;  // the intermediate folder holding those copies
     std::int16_t NoStation2 = 0;  // the local station
     std::string DossierStation2;  // the local data folder
-    bool PresenceFichier53 = false;
-    std::int16_t OperationCourante = 0;  // the transfer's current engine operation (4: delete)
 
     // The folder of `station`: DossierStation1, DossierStation2, or "" for any other station.
     std::string DossierDeStation(std::int32_t station) const {

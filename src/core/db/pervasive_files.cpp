@@ -139,7 +139,7 @@ bool PervasiveFiles::OuvertureFichierBTrieve(std::int16_t base, std::int16_t fil
                                                                : std::string()) +
                                   " Station:" + std::to_string(station) + " OP:" + "00" +
                                   " K:" + "00" + " [" + ClearChaine(path, &m_errors) + "]");
-        m_report.ErreurBTrieve(base, file, path, kOuverture);
+        m_report.ErreurBTrieve(base, file, op::kOpen, path, kOuverture);
     });
     return opened;
 }
@@ -174,7 +174,7 @@ bool PervasiveFiles::FermetureFichierBTrieve(std::int16_t base, std::int16_t fil
         m_db.StatutBTR = m_engine.Call(op::kStop, block.data(), data, length, key.Data(),
                                        static_cast<std::uint8_t>(engine::kKeyBufferSize), 0);
         if (m_db.StatutBTR != st::kSuccess) {
-            m_report.ErreurBTrieve(base, file, path, kFermeture);
+            m_report.ErreurBTrieve(base, file, op::kClose, path, kFermeture);
             return;
         }
         m_db.PositionBTR(base, station, file) = block;

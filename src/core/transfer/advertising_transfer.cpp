@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/db/catalogue.h"
 #include "core/db/record_buffer.h"
 #include "core/db/record_fields.h"
 #include "core/transfer/transfer_context.h"
@@ -13,8 +14,8 @@ namespace {
 namespace op = engine::op;
 namespace st = engine::status;
 
-constexpr std::int16_t kAdvertising = 27;
-constexpr std::int16_t kRecorderSongs = 26;
+constexpr std::int16_t kAdvertising = table::kAdvertisingSchedule;
+using table::kRecorderSongs;
 constexpr std::size_t kOrderingChars = 4;  // after the date and hour of key 0
 
 // False when the phase must end.
@@ -29,7 +30,7 @@ bool TransferHour(TransferContext& context, const WindowHour& hour) {
     }
     // A source that cannot be read has no data to replace the destination's hour with.
     if (status != st::kSuccess && status != st::kEndOfFile) {
-        context.Report(kAdvertising, Location::Caption);
+        context.Report(kAdvertising, op::kGetGreaterOrEqual, Location::Caption);
     }
     if (status != st::kSuccess || context.key > high) {
         return true;

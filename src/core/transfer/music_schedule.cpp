@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/db/catalogue.h"
 #include "core/db/record_buffer.h"
 #include "core/db/record_fields.h"
 #include "core/sys/text_helpers.h"
@@ -24,15 +25,11 @@ struct EventFields {
     FieldRef date, hour, minute, second, elementType, songId;
 };
 
-constexpr EventFields kMusic{35,
-                             "35",
-                             fields::fdat035::kDate,
-                             fields::fdat035::kHour,
-                             fields::fdat035::kMinute,
-                             fields::fdat035::kSecond,
-                             fields::fdat035::kElementType,
-                             fields::fdat035::kSongId};
-constexpr EventFields kPlayer{53,
+constexpr EventFields kMusic{table::kMusicSchedule,         "35",
+                             fields::fdat035::kDate,        fields::fdat035::kHour,
+                             fields::fdat035::kMinute,      fields::fdat035::kSecond,
+                             fields::fdat035::kElementType, fields::fdat035::kSongId};
+constexpr EventFields kPlayer{table::kPlayerLog,
                               "53",
                               fields::fdat053::kDate,
                               fields::fdat053::kHour,
@@ -89,7 +86,7 @@ bool TransferHour(TransferContext& context, const WindowHour& windowHour) {
         return false;
     }
     if (status != st::kSuccess && status != st::kEndOfFile) {
-        context.Report(kMusic.file, Location::Caption);
+        context.Report(kMusic.file, op::kGetGreaterOrEqual, Location::Caption);
     }
     if (status != st::kSuccess || context.key > hour.high) {
         return true;

@@ -7,10 +7,12 @@
 #include "core/base/error_handler.h"
 #include "core/base/event_pump.h"
 #include "core/base/load_view.h"
+#include "core/db/catalogue.h"
 #include "core/db/db_state.h"
 #include "core/db/load_stations.h"
 #include "core/db/pervasive_files.h"
 #include "core/transfer/advertising_transfer.h"
+#include "core/transfer/copied_set.h"
 #include "core/transfer/music_schedule.h"
 #include "core/transfer/settings_purge.h"
 #include "core/transfer/songs_transfer.h"
@@ -21,25 +23,20 @@ namespace {
 
 constexpr std::string_view kCaller = "Frm_Main:DataTransfert";
 
-// The tables of a transfer in their opening order; FDAT053 follows when it takes part.
-constexpr std::array<std::int16_t, 14> kTables{0,  9,  20, 21, 22, 23, 24,
-                                               26, 27, 28, 29, 31, 32, 35};
-constexpr std::int16_t kPlayerLog = 53;
 constexpr int kCloseSteps = 30;
 
 }  // namespace
 
 RecordTransfer::RecordTransfer(Services services) : m_services(services) {}
 
-void RecordTransfer::DataTransfert(std::int16_t set, const std::int16_t& hourOffset, bool& err95,
-                                   bool& err8) {
+void RecordTransfer::DataTransfert(std::int16_t set, const CopiedSet& copied,
+                                   const std::int16_t& hourOffset, bool& err95, bool& err8) {
     if (m_running) {
         return;
     }
     m_running = true;
     Services& s = m_services;
     ErrorHandler& errors = s.errors;
-    LoadStations& stations = s.stations;
     const auto step = [&errors](auto&& work) { errors.Guard(kCaller, work); };
 
     step([&] {
@@ -59,15 +56,17 @@ void RecordTransfer::DataTransfert(std::int16_t set, const std::int16_t& hourOff
         s.view.SetTransferProgress(0, 12, 1);
     });
 
-    const std::int16_t source = stations.NoStation1;
-    const std::int16_t destination = stations.NoStation2;
-    const bool presence53 = stations.PresenceFichier53;
+    // The database layer opens each station's tables from its folder.
+    s.stations = copied.stations;
+    const std::int16_t source = copied.stations.NoStation1;
+    const std::int16_t destination = copied.stations.NoStation2;
+    const bool presence53 = copied.PresenceFichier53;
     const auto eachTable = [&](auto&& act) {
-        for (const std::int16_t file : kTables) {
+        for (const std::int16_t file : kLoadTables) {
             act(file);
         }
         if (presence53) {
-            act(kPlayerLog);
+            act(table::kPlayerLog);
         }
     };
     for (const std::int16_t station : {source, destination}) {
@@ -109,7 +108,6 @@ void RecordTransfer::DataTransfert(std::int16_t set, const std::int16_t& hourOff
     }
 
     step([&] {
-        stations.PresenceFichier53 = false;
         s.view.SetTransferProgress(0, 12, 12);
         s.pump.DoEvents();
         s.view.SetTransferTimer(false);
@@ -120,18 +118,18 @@ void RecordTransfer::DataTransfert(std::int16_t set, const std::int16_t& hourOff
         s.view.SetTransferItemProgress(0, kCloseSteps, 0);
         s.pump.DoEvents();
     });
-    stations.PresenceFichier53 = false;
     m_running = false;
 }
 
 void RecordTransfer::RunPhases(TransferContext& context, bool presence53) {
     const auto step = [this](auto&& work) { m_services.errors.Guard(kCaller, work); };
     // FDAT053 takes part when the server had it and it opened on both sides.
-    step([&] { context.with53 = presence53 && context.TablesOpen({kPlayerLog}, "FDAT053"); });
+    step(
+        [&] { context.with53 = presence53 && context.TablesOpen({table::kPlayerLog}, "FDAT053"); });
 
     bool damaged = true;
     step([&] {
-        if (context.TablesOpen({35}, "Music schedule")) {
+        if (context.TablesOpen({table::kMusicSchedule}, "Music schedule")) {
             damaged = MusicScheduleDamaged(context);
         }
     });
@@ -147,7 +145,9 @@ void RecordTransfer::RunPhases(TransferContext& context, bool presence53) {
     if (!context.err95) {
         step([&] {
             context.Progress(3);
-            if (context.TablesOpen({22, 20, 21, 24, 26, 29, 31, 32},
+            if (context.TablesOpen({table::kSongs, table::kArtists, table::kCategories,
+                                    table::kSongsByCategory, table::kRecorderSongs,
+                                    table::kSongKeys, table::kCuePoints, table::kSongDetails},
                                    "Workshops, Artists, Categories")) {
                 TransferSongs(context);
             }
@@ -156,7 +156,7 @@ void RecordTransfer::RunPhases(TransferContext& context, bool presence53) {
     if (!context.err95) {
         step([&] {
             context.Progress(4);
-            if (context.TablesOpen({27}, "Advertising schedule")) {
+            if (context.TablesOpen({table::kAdvertisingSchedule}, "Advertising schedule")) {
                 TransferAdvertisingSchedule(context);
             } else {
                 // The phase would have started by emptying the list: the advertising songs
@@ -168,7 +168,7 @@ void RecordTransfer::RunPhases(TransferContext& context, bool presence53) {
     if (!context.err95 && !context.err8) {
         step([&] {
             context.Progress(5);
-            if (context.TablesOpen({26}, "Advertising songs")) {
+            if (context.TablesOpen({table::kRecorderSongs}, "Advertising songs")) {
                 TransferAdvertisingSongs(context);
             }
         });
@@ -176,8 +176,9 @@ void RecordTransfer::RunPhases(TransferContext& context, bool presence53) {
     if (!context.err95) {
         step([&] {
             context.Progress(6);
-            if (context.set == 1 && context.TablesOpen({9}, "Settings", Side::Source) &&
-                context.TablesOpen({0}, "Settings", Side::Destination)) {
+            if (context.set == 1 &&
+                context.TablesOpen({table::kBackupSettings}, "Settings", Side::Source) &&
+                context.TablesOpen({table::kSettings}, "Settings", Side::Destination)) {
                 TransferSettings(context);
             }
         });
@@ -197,16 +198,16 @@ void RecordTransfer::RunPhases(TransferContext& context, bool presence53) {
     if (!context.err95) {
         step([&] { today = context.ClockNow(); });
         context.Progress(7);
-        purge(35);
+        purge(table::kMusicSchedule);
         if (context.with53) {
-            purge(kPlayerLog);
+            purge(table::kPlayerLog);
         }
         context.Progress(8);
-        purge(28);
+        purge(table::kPlayedEvents);
     }
     if (!context.err95) {
         context.Progress(9);
-        purge(27);
+        purge(table::kAdvertisingSchedule);
     }
 }
 

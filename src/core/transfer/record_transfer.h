@@ -21,13 +21,14 @@ class LoadView;
 class PervasiveFiles;
 class TraceSink;
 class TransferContext;
+struct CopiedSet;
 struct LoadStations;
 
 class RecordTransfer {
   public:
     struct Services {
         DbState& db;
-        LoadStations& stations;  // published by the file copy; PresenceFichier53 is reset here
+        LoadStations& stations;  // where the tables of this transfer are opened from
         BtrieveLayer& layer;
         PervasiveFiles& files;
         BtrieveReport& report;
@@ -43,12 +44,14 @@ class RecordTransfer {
     // The main window's caption, the location text of most reports.
     void SetCaption(std::string caption) { m_caption = std::move(caption); }
 
-    // Transfers backup set `set` (1 or 2; only set 1 copies the settings), leaving `hourOffset`
-    // whole hours after the current one untouched. `err95` comes back true when the engine
+    // Transfers backup set `set` (1 or 2; only set 1 copies the settings) from the tables the
+    // copy phase left in `copied`, leaving `hourOffset` whole hours after the current one
+    // untouched. `err95` comes back true when the engine
     // connection was lost (the later phases were skipped), `err8` when the source advertising
     // schedule answered "invalid positioning" (its songs were skipped). A call made while a
     // transfer runs returns at once and changes nothing.
-    void DataTransfert(std::int16_t set, const std::int16_t& hourOffset, bool& err95, bool& err8);
+    void DataTransfert(std::int16_t set, const CopiedSet& copied, const std::int16_t& hourOffset,
+                       bool& err95, bool& err8);
 
     bool Running() const { return m_running; }
 

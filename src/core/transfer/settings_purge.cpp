@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "core/db/catalogue.h"
 #include "core/db/record_buffer.h"
 #include "core/sys/text_helpers.h"
 #include "core/transfer/transfer_context.h"
@@ -13,8 +14,8 @@ namespace {
 
 namespace op = engine::op;
 
-constexpr std::int16_t kSettings = 0;
-constexpr std::int16_t kBackupSettings = 9;
+using table::kBackupSettings;
+using table::kSettings;
 constexpr std::size_t kSettingsKeyLength = 10;
 constexpr int kPurgeAgeDays = 3;
 
@@ -30,14 +31,17 @@ struct PurgeTable {
 
 PurgeTable PurgeOf(std::int16_t file) {
     switch (file) {
-        case 35:
-            return {35, "23" + std::string(9, '\xFF'), " /AY", " /AZ", Location::Caption};
-        case 53:
-            return {53, "23" + std::string(6, '\xFF'), " /AY", " /AZ", Location::Caption};
-        case 28:
-            return {28, std::string(8, '\xFF'), " /BA", " /BB", Location::Empty};
+        case table::kMusicSchedule:
+            return {table::kMusicSchedule, "23" + std::string(9, '\xFF'), " /AY", " /AZ",
+                    Location::Caption};
+        case table::kPlayerLog:
+            return {table::kPlayerLog, "23" + std::string(6, '\xFF'), " /AY", " /AZ",
+                    Location::Caption};
+        case table::kPlayedEvents:
+            return {table::kPlayedEvents, std::string(8, '\xFF'), " /BA", " /BB", Location::Empty};
         default:
-            return {27, std::string(6, '\xFF'), " /BC", " /BD", Location::Empty};
+            return {table::kAdvertisingSchedule, std::string(6, '\xFF'), " /BC", " /BD",
+                    Location::Empty};
     }
 }
 

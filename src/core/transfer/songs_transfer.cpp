@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "core/db/catalogue.h"
 #include "core/db/record_buffer.h"
 #include "core/db/record_fields.h"
 #include "core/sys/text_helpers.h"
@@ -75,7 +76,7 @@ void TransferSong(TransferContext& context, const std::string& song, std::size_t
     const std::array<std::string, 2> artists{record.Text(fields::fdat022::kFirstArtist),
                                              record.Text(fields::fdat022::kSecondArtist)};
     const std::string category = record.Text(fields::fdat022::kCategory);
-    if (!context.Insert({22, " /I", 8, false}, Location::Caption)) {
+    if (!context.Insert({table::kSongs, " /I", 8, false}, Location::Caption)) {
         return;
     }
 

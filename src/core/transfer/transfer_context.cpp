@@ -7,7 +7,6 @@
 #include "core/db/btrieve_layer.h"
 #include "core/db/btrieve_report.h"
 #include "core/db/db_state.h"
-#include "core/db/load_stations.h"
 #include "engine/btr_codes.h"
 
 namespace ks {
@@ -45,8 +44,8 @@ bool TransferContext::Lost(std::int16_t status) {
     return err95;
 }
 
-void TransferContext::Report(std::int16_t file, Location where) {
-    m_services.report.ErreurBTrieve(0, file, key,
+void TransferContext::Report(std::int16_t file, std::int16_t operation, Location where) {
+    m_services.report.ErreurBTrieve(0, file, operation, key,
                                     where == Location::Caption ? m_caption : std::string());
 }
 
@@ -56,15 +55,12 @@ RecordBuffer& TransferContext::Record(std::int16_t file) {
 
 bool TransferContext::DeleteCurrent(std::int16_t file, std::int16_t keyNumber, std::string_view tag,
                                     Location where) {
-    // The report of a failed delete tells the operator to restore the file.
-    std::int16_t& operation = m_services.stations.OperationCourante;
-    operation = static_cast<std::int16_t>(op::kDelete);
     const std::int16_t status = Call(op::kDelete, file, destination, tag, keyNumber);
     const bool done = status == st::kSuccess;
     if (!done && !Lost(status)) {
-        Report(file, where);
+        // The report of a failed delete tells the operator to restore the file.
+        Report(file, op::kDelete, where);
     }
-    operation = 0;
     return done;
 }
 
@@ -78,7 +74,7 @@ void TransferContext::DeleteEach(const RangeLookup& lookup, std::string_view del
             return;
         }
         if (status != st::kSuccess) {
-            Report(lookup.file, where);
+            Report(lookup.file, lookup.operation, where);
             return;
         }
         if (lookup.belongs && !lookup.belongs()) {
@@ -105,7 +101,7 @@ void TransferContext::CopyEach(const CopyLoop& loop) {
         }
         if (status != st::kSuccess) {
             if (!loop.advertisingRead) {
-                Report(read.file, loop.where);
+                Report(read.file, operation, loop.where);
             } else if (status == st::kInvalidPositioning) {
                 err8 = true;
             }
@@ -138,7 +134,7 @@ bool TransferContext::DeleteOne(std::int16_t file, const std::string& recordKey,
         return DeleteCurrent(file, 0, deleteTag, Location::Caption);
     }
     if (status != st::kKeyNotFound) {
-        Report(file, Location::Caption);
+        Report(file, op::kGetEqual, Location::Caption);
         return false;
     }
     return true;
@@ -164,7 +160,7 @@ void TransferContext::ReplaceOne(std::int16_t file, const std::string& recordKey
         }
         Insert({file, tags.insertDestination, keyBlanks, false}, Location::Caption);
     } else if (status != st::kKeyNotFound) {
-        Report(file, Location::Caption);
+        Report(file, op::kGetEqual, Location::Caption);
     }
 }
 
@@ -175,7 +171,7 @@ bool TransferContext::Insert(const Insertion& insert, Location where) {
         return false;
     }
     if (status != st::kSuccess && !(status == st::kDuplicateKey && insert.duplicateSilent)) {
-        Report(insert.file, where);
+        Report(insert.file, op::kInsert, where);
     }
     return true;
 }

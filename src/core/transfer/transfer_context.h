@@ -76,8 +76,8 @@ class TransferContext {
                       std::string_view tag, std::int16_t keyNumber = 0);
     // Status 95 sets err95; true when the phase must end (err95 set now or before).
     bool Lost(std::int16_t status);
-    // Reports the status of the last call on `file` with the key buffer.
-    void Report(std::int16_t file, Location where);
+    // Reports the status of the last call, `operation` on `file`, with the key buffer.
+    void Report(std::int16_t file, std::int16_t operation, Location where);
     RecordBuffer& Record(std::int16_t file);
 
     // --- the loops --------------------------------------------------------------------

@@ -1,5 +1,5 @@
 // The copy phase of a load: its folder checks with their messages, the stations and folders
-// it publishes, and the server's table files copied under the other station's letter.
+// it hands to the transfer, and the server's table files copied under the other station's letter.
 #include "core/app/database_copy.h"
 
 #include <gmock/gmock.h>
@@ -22,7 +22,7 @@ class DatabaseCopyTest : public ::testing::Test {
   protected:
     std::int16_t Copy(std::int16_t set = 1) {
         std::int16_t status = 99;
-        env.copy.DataRecopie(set, status);
+        copied = env.copy.DataRecopie(set, status);
         return status;
     }
     std::vector<std::string> Copied() const {
@@ -39,6 +39,7 @@ class DatabaseCopyTest : public ::testing::Test {
     std::vector<std::string> CopyLines() const {
         return env.Lines({"Copy: ", "Err: ", "PbBFDATA053Present"});
     }
+    CopiedSet copied;
 
     test::LoadEnv env;
 };
@@ -137,11 +138,11 @@ TEST_P(CopyLetterTest, CopiesEveryListedFileUnderTheOtherStationsLetter) {
 
     EXPECT_EQ(Copy(), 0);
 
-    EXPECT_EQ(env.stations.NoStation2, c.local);
-    EXPECT_EQ(env.stations.NoStation1, c.copied);
-    EXPECT_EQ(env.stations.DossierStation1, env.Folder("Temporaire"));
-    EXPECT_EQ(env.stations.DossierStation2, env.Folder("Local/Data"));
-    EXPECT_TRUE(env.stations.PresenceFichier53);
+    EXPECT_EQ(copied.stations.NoStation2, c.local);
+    EXPECT_EQ(copied.stations.NoStation1, c.copied);
+    EXPECT_EQ(copied.stations.DossierStation1, env.Folder("Temporaire"));
+    EXPECT_EQ(copied.stations.DossierStation2, env.Folder("Local/Data"));
+    EXPECT_TRUE(copied.PresenceFichier53);
     std::vector<std::string> expected;
     std::vector<std::string> lines;
     for (const std::string& name : test::kServerFiles) {
@@ -186,11 +187,10 @@ TEST_F(DatabaseCopyTest, ProgressClimbsTwoPerSlotAndHoldsAtOneHundredFromSlotFif
 
 TEST_F(DatabaseCopyTest, ServerWithoutPlayerLogCopiesFourteenFilesAndSaysSo) {
     env.Start();
-    env.stations.PresenceFichier53 = true;  // as the last load left it
     fs::remove(env.dir.Path() / "Serveur/Data/FdatA53.bt6");
 
     EXPECT_EQ(Copy(), 0);
-    EXPECT_FALSE(env.stations.PresenceFichier53);
+    EXPECT_FALSE(copied.PresenceFichier53);
     EXPECT_EQ(Copied().size(), 14U);
     EXPECT_THAT(env.Lines({"PbBFDATA053Present"}),
                 ElementsAre("PbBFDATA053Present = False |File not found: " +
@@ -216,10 +216,10 @@ TEST_F(DatabaseCopyTest, SecondSetCopiesItsOwnStations) {
     env.WriteFile("Serveur/Data/FdatB35.bt6", "second station");
 
     EXPECT_EQ(Copy(2), 0);
-    EXPECT_EQ(env.stations.NoStation2, 3);
-    EXPECT_EQ(env.stations.NoStation1, 1);
+    EXPECT_EQ(copied.stations.NoStation2, 3);
+    EXPECT_EQ(copied.stations.NoStation1, 1);
     EXPECT_EQ(test::TempDir::Read(env.dir.Path() / "Temporaire/FdatA35.bt6"), "second station");
-    EXPECT_FALSE(env.stations.PresenceFichier53);  // the second server station has none
+    EXPECT_FALSE(copied.PresenceFichier53);  // the second server station has none
 }
 
 }  // namespace

@@ -42,6 +42,9 @@ TEST_F(LoadCycleTest, DueLoadTracesItsStepsInOrderAndSchedulesTheNextFromItsStar
     ASSERT_THAT(env.transfers, SizeIs(1));
     EXPECT_EQ(env.transfers[0].set, 1);
     EXPECT_EQ(env.transfers[0].hourOffset, 1);
+    EXPECT_EQ(env.transfers[0].copied.stations.NoStation2, 1);  // the copy's stations
+    EXPECT_EQ(env.transfers[0].copied.stations.NoStation1, 2);
+    EXPECT_TRUE(env.transfers[0].copied.PresenceFichier53);
     EXPECT_THAT(
         env.Lines(kCycleLines),
         ElementsAre("Next loading data: 07/12/2026 08:30:00",

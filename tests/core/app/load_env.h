@@ -15,7 +15,6 @@
 #include "core/app/main_window_state.h"
 #include "core/base/error_handler.h"
 #include "core/base/trace_state.h"
-#include "core/db/load_stations.h"
 #include "core/settings/backup_settings.h"
 #include "core/settings/config_files.h"
 #include "core/settings/config_folders.h"
@@ -46,6 +45,7 @@ struct LoadEnv {
     struct TransferCall {
         std::int16_t set;
         std::int16_t hourOffset;
+        CopiedSet copied;  // what the copy handed over
     };
 
     LoadEnv() {
@@ -124,23 +124,21 @@ struct LoadEnv {
     BackupSettings settings{{errors, trace, traceState, ini, config, folderOps, finder, positions,
                              dialogs, fields, [] {}}};
     MainWindowState state;
-    LoadStations stations;
     std::vector<TransferCall> transfers;
     // Runs inside the fake transfer (a tick or a click in the middle of a load).
     std::function<void(bool& err95, bool& err8)> duringTransfer;
 
     LoadScheduling scheduling{{settings, fields, state, trace, errors, clock}};
     engine::RecordEngine engine;
-    DatabaseCopy copy{
-        {settings, ini, files, stations, dialogs, fields, trace, errors, pump, engine}};
-    LoadCycle cycle{
-        {settings, ini, config, copy, scheduling, fields, state, trace, errors, clock,
-         [this](std::int16_t set, const std::int16_t& hourOffset, bool& err95, bool& err8) {
-             transfers.push_back({set, hourOffset});
-             if (duringTransfer) {
-                 duringTransfer(err95, err8);
-             }
-         }}};
+    DatabaseCopy copy{{settings, ini, files, dialogs, fields, trace, errors, pump, engine}};
+    LoadCycle cycle{{settings, ini, config, copy, scheduling, fields, state, trace, errors, clock,
+                     [this](std::int16_t set, const CopiedSet& copied,
+                            const std::int16_t& hourOffset, bool& err95, bool& err8) {
+                         transfers.push_back({set, hourOffset, copied});
+                         if (duringTransfer) {
+                             duringTransfer(err95, err8);
+                         }
+                     }}};
 };
 
 }  // namespace ks::test

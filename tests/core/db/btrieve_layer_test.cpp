@@ -23,10 +23,10 @@ class BtrieveLayerTest : public test::DbFixture {
     BtrieveLayerTest() { MarkOpen(0, 1, 22); }
 
     // One call on an open file of station 1, slot 0.
-    void Call(std::int16_t operation, std::int16_t file, std::string key = "12345678",
-              std::int16_t keyNumber = 0) {
+    std::int16_t Call(std::int16_t operation, std::int16_t file, std::string key = "12345678",
+                      std::int16_t keyNumber = 0) {
         m_key = std::move(key);
-        layer.BTRieve(0, operation, m_key, keyNumber, file, 1, kCaller);
+        return layer.BTRieve(0, operation, m_key, keyNumber, file, 1, kCaller);
     }
 
     int Reports() const { return static_cast<int>(CountTrace("===== Err: Pervasive =====")); }
@@ -98,8 +98,8 @@ TEST_F(BtrieveLayerTest, ReturnedDataLengthIsSentNextAndNeverExceedsTheBuffer) {
 
 TEST_F(BtrieveLayerTest, EndOrAbortWithoutTransactionMakesNoCall) {
     db.StatutBTR = 9;
-    Call(20, 22);
-    Call(21, 22);
+    EXPECT_EQ(Call(20, 22), 9);
+    EXPECT_EQ(Call(21, 22), 9);
     EXPECT_THAT(engine.calls, IsEmpty());
     EXPECT_EQ(db.StatutBTR, 9);
     EXPECT_THAT(db.History(0)[0], IsEmpty());
@@ -161,9 +161,9 @@ TEST_F(BtrieveLayerTest, StationBelowOneIsStationOne) {
 
 TEST_F(BtrieveLayerTest, StationAboveTenWarnsAndAnswersNotFoundWithoutCall) {
     m_key = "12345678";
-    layer.BTRieve(0, 5, m_key, 0, 22, 11, kCaller);
+    EXPECT_EQ(layer.BTRieve(0, 5, m_key, 0, 22, 11, kCaller), 4);
     EXPECT_EQ(db.StatutBTR, 4);
-    layer.BTRieve(0, 6, m_key, 0, 22, 12, kCaller);
+    EXPECT_EQ(layer.BTRieve(0, 6, m_key, 0, 22, 12, kCaller), 9);
     EXPECT_EQ(db.StatutBTR, 9);
     EXPECT_THAT(engine.calls, IsEmpty());
     ASSERT_THAT(dialogs.messages, SizeIs(2));
@@ -411,13 +411,13 @@ TEST_F(BtrieveLayerTest, WritesReturnDuplicateSilentlyAndReportAnythingElse) {
 TEST_F(BtrieveLayerTest, ReadsReturnNotFoundDuplicateAndEndOfFileSilently) {
     for (const std::int16_t status : std::initializer_list<std::int16_t>{4, 5, 9}) {
         engine.Answer(status);
-        Call(5, 22);
+        EXPECT_EQ(Call(5, 22), status);
         EXPECT_EQ(db.StatutBTR, status);
     }
     EXPECT_EQ(Reports(), 0);
     for (const std::int16_t status : std::initializer_list<std::int16_t>{12, 8, 95, 3, 22}) {
         engine.Answer(status);
-        Call(6, 22);
+        EXPECT_EQ(Call(6, 22), status);
         EXPECT_EQ(db.StatutBTR, status);
     }
     EXPECT_EQ(Reports(), 5);
@@ -518,7 +518,7 @@ TEST_F(BtrieveLayerTest, FileWithoutRecordBufferMakesNoEngineCall) {
 TEST_F(BtrieveLayerTest, OutOfRangeAddressesAreReportedNeverSuccess) {
     db.StatutBTR = 0;
     m_key = "12345678";
-    layer.BTRieve(7, 5, m_key, 0, 22, 1, kCaller);  // slot 7 does not exist
+    EXPECT_EQ(layer.BTRieve(7, 5, m_key, 0, 22, 1, kCaller), 1);  // slot 7 does not exist
     EXPECT_EQ(db.StatutBTR, 1);
     db.StatutBTR = 0;
     layer.BTRieve(0, 5, m_key, 0, 70, 1, "");  // nor does file 70

@@ -33,9 +33,10 @@ std::vector<std::string> Lines(const std::string& text) {
 
 class BtrieveReportTest : public test::DbFixture {
   protected:
-    void Report(std::int16_t status, std::int16_t file = 22, std::string_view key = "KEY") {
+    void Report(std::int16_t status, std::int16_t file = 22, std::string_view key = "KEY",
+                std::int16_t operation = 5) {
         db.StatutBTR = status;
-        report.ErreurBTrieve(0, file, key, kPlace);
+        report.ErreurBTrieve(0, file, operation, key, kPlace);
     }
     std::string LastDialog() const {
         return messages.messages.empty() ? std::string() : messages.messages.back().mainInstruction;
@@ -168,11 +169,9 @@ TEST_F(BtrieveReportTest, RestorationHintForDamageStatuses) {
 }
 
 TEST_F(BtrieveReportTest, KeyNotFoundNeedsRestorationOnlyDuringADelete) {
-    stations.OperationCourante = 5;
-    Report(4);
+    Report(4, 22, "KEY", 5);
     EXPECT_THAT(LastDialog(), Not(HasSubstr("restauration")));
-    stations.OperationCourante = 4;
-    Report(4);
+    Report(4, 22, "KEY", 4);
     EXPECT_THAT(LastDialog(), HasSubstr("restauration"));
 }
 
@@ -205,7 +204,7 @@ TEST_F(BtrieveReportTest, ConflictGoesToTheTraceOnly) {
 
 TEST_F(BtrieveReportTest, ABadSlotStillReportsWithoutHistory) {
     db.StatutBTR = 2;
-    report.ErreurBTrieve(9, 22, "K", kPlace);
+    report.ErreurBTrieve(9, 22, 5, "K", kPlace);
     EXPECT_THAT(messages.messages, SizeIs(1));
     EXPECT_THAT(Lines(LastDialog()), SizeIs(5));
 }

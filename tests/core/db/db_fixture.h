@@ -35,7 +35,7 @@ class DbFixture : public ::testing::Test, protected DbFakes {
     }
 
     ScriptedEngine engine;
-    BtrieveReport report{db, stations, clock, trace, messages, errors, "KS3_Diffuseur_Secours"};
+    BtrieveReport report{db, clock, trace, messages, errors, "KS3_Diffuseur_Secours"};
     BtrieveLayer layer{db, engine, report, clock, trace, dialogs, errors, traceState};
     int fatalCalls = 0;
 };

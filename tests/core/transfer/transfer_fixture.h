@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/db/record_fields.h"
+#include "core/transfer/copied_set.h"
 #include "core/transfer/record_transfer.h"
 #include "support/fake_load_view.h"
 #include "support/real_db_stack.h"
@@ -94,11 +95,11 @@ class TransferFixture : public ::testing::Test, protected RealDbStack {
     TransferFixture() {
         std::filesystem::copy(EmptyStations().Path(), root.Path(),
                               std::filesystem::copy_options::recursive);
-        stations.NoStation1 = kSourceStation;
-        stations.DossierStation1 = copyFolder;
-        stations.NoStation2 = kLocalStation;
-        stations.DossierStation2 = localFolder;
-        stations.PresenceFichier53 = true;
+        copied.stations.NoStation1 = kSourceStation;
+        copied.stations.DossierStation1 = copyFolder;
+        copied.stations.NoStation2 = kLocalStation;
+        copied.stations.DossierStation2 = localFolder;
+        copied.PresenceFichier53 = true;
     }
 
     void Source(int file, const std::vector<Row>& rows) {
@@ -114,7 +115,7 @@ class TransferFixture : public ::testing::Test, protected RealDbStack {
 
     void Run(std::int16_t set = 1) {
         const std::int16_t hourOffset = 1;
-        transfer.DataTransfert(set, hourOffset, err95, err8);
+        transfer.DataTransfert(set, copied, hourOffset, err95, err8);
     }
 
     // The trace lines written, in order, that start with one of `prefixes`.
@@ -153,6 +154,7 @@ class TransferFixture : public ::testing::Test, protected RealDbStack {
     FakeLoadView view;
     StationTables tables{recordEngine};
     RecordTransfer transfer{{db, stations, layer, files, report, trace, errors, clock, pump, view}};
+    CopiedSet copied;  // as the copy phase leaves it
     bool err95 = false;
     bool err8 = false;
 };

@@ -41,7 +41,6 @@ TEST_F(TransferRecordsTest, HoursWithSourceRecordsEndExactlyAsTheSourcesAndOther
                 ElementsAre("2026120710050000|SONG0003     ", "2026120712000000|OLD00006     "));
     EXPECT_FALSE(err95);
     EXPECT_FALSE(err8);
-    EXPECT_FALSE(stations.PresenceFichier53);
     EXPECT_TRUE(AllClosed());
     EXPECT_EQ(fatalCalls, 0);
     EXPECT_THAT(messages.messages, IsEmpty());
