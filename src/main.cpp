@@ -35,6 +35,7 @@ constexpr std::string_view kUsage =
     "\n"
     "  --root DIR   the program's folder (settings, log folder); by default the executable's,\n"
     "               or ~/.local/share/kestrel-diffuseur-secours/ when that one cannot be written\n"
+    "               or is an installation\n"
     "  --load-once  without windows: one load of the active backup sets, then exit with\n"
     "               0 loaded, 1 a folder check stopped a set, 2 a set was cancelled on\n"
     "               database status 8 or 95, 3 errors were reported, 4 wrong command line,\n"
