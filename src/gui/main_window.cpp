@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
-#include <QMenu>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>

@@ -9,8 +9,8 @@
 #include <sstream>
 
 #include "engine/record_engine.h"
-#include "support/temp_dir.h"
 #include "engine/table_client.h"
+#include "support/temp_dir.h"
 
 namespace ks::engine::tool {
 namespace {
