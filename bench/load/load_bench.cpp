@@ -1,9 +1,11 @@
 // Whole-load benchmark. For each demo station size it makes a station, then, round after
-// round, puts the backup machine's tables back as the generator left them, runs
-// `diffuseur-secours --root DIR --load-once` and measures its wall time and peak memory
-// (getrusage of the child), and copies the same fifteen table files the load copies from the
-// server into a scratch folder (the floor of the load's copy phase). Prints the medians, the
-// ratio load / copy, and the large station against the goals: under 2 s and under 64 MiB.
+// round, runs `diffuseur-secours --root DIR --load-once` twice: a first load on the backup
+// machine's tables as the generator left them, and a repeat load on the tables a first load
+// left (every record it writes is already there and is replaced). Each is measured by wall
+// time, processor time and peak memory (getrusage of the child). Each round also copies the
+// fifteen table files the load copies from the server into a scratch folder (the floor of the
+// load's copy phase). Prints the medians and the large station against its goals: a first
+// load under 0.6 s, a repeat load under 0.8 s, both under 48 MiB.
 //
 //     bench_load [--sizes small,medium,large] [--rounds N] [--dir FOLDER]
 #include <fcntl.h>
@@ -35,16 +37,23 @@ const std::vector<std::string> kCopiedFiles{
     "FDATA23.bt6", "FDATA24.bt6", "FDATA26.bt6", "FDATA27.bt6", "FDATA28.bt6",
     "FDATA29.bt6", "FDATA31.bt6", "FDATA32.bt6", "FDATA35.bt6", "FDATA53.bt6"};
 
-constexpr double kGoalSeconds = 2.0;
-constexpr double kGoalMiB = 64.0;
+constexpr double kGoalFirstSeconds = 0.6;
+constexpr double kGoalRepeatSeconds = 0.8;
+constexpr double kGoalMiB = 48.0;
 
 struct Child {
     int exitCode = -1;
     double seconds = 0;
+    double processorSeconds = 0;
     double peakMiB = 0;
 };
 
-// Runs `args` with its output in `log`; wall time and the child's own peak resident memory.
+double Seconds(const timeval& time) {
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+}
+
+// Runs `args` with its output in `log`; wall time, the child's own processor time (user and
+// system, all its threads) and peak resident memory.
 Child Run(std::vector<std::string> args, const std::string& log) {
     std::vector<char*> argv;
     for (std::string& arg : args) {
@@ -64,6 +73,7 @@ Child Run(std::vector<std::string> args, const std::string& log) {
         wait4(pid, &status, 0, &usage);
         child.seconds = std::chrono::duration<double>(Clock::now() - start).count();
         child.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        child.processorSeconds = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
         child.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
     }
     posix_spawn_file_actions_destroy(&actions);
@@ -126,11 +136,12 @@ int main(int argc, char** argv) {
         }
     }
     fs::create_directories(dir);
-    std::printf("%-7s %9s %8s %8s %9s %9s %7s %s\n", "station", "tables", "load s", "peak MiB",
-                "copy s", "load/copy", "status", "goal");
+    std::printf("%-7s %9s %17s %17s %8s %8s %7s %s\n", "station", "tables", "first s (cpu)",
+                "repeat s (cpu)", "peak MiB", "copy s", "status", "goal");
     bool goalsMet = true;
     for (const std::string& size : sizes) {
         const fs::path station = dir / size;
+        const fs::path local = station / "Local" / "Data";
         const fs::path log = dir / (size + ".out");
         const Child made = Run({kGenerator, "--size", size, "--fresh", station.string()}, log);
         if (made.exitCode != 0) {
@@ -138,36 +149,56 @@ int main(int argc, char** argv) {
                          log.c_str());
             return 1;
         }
-        Replace(station / "Local" / "Data", dir / (size + "-local"));
+        const fs::path generated = dir / (size + "-local");
+        const fs::path loaded = dir / (size + "-loaded");
+        Replace(local, generated);
+        const std::vector<std::string> load{kProgram, "--root", station.string(), "--load-once"};
 
-        std::vector<double> loads;
+        std::vector<double> firsts;
+        std::vector<double> firstProcessor;
+        std::vector<double> repeats;
+        std::vector<double> repeatProcessor;
         std::vector<double> copies;
         double peak = 0;
         int status = 0;
         for (int round = 0; round < rounds; ++round) {
-            Replace(dir / (size + "-local"), station / "Local" / "Data");
-            const Child load =
-                Run({kProgram, "--root", station.string(), "--load-once"}, log.string());
-            loads.push_back(load.seconds);
-            peak = std::max(peak, load.peakMiB);
-            status = std::max(status, load.exitCode);
+            Replace(generated, local);
+            const Child first = Run(load, log.string());
+            if (round == 0) {
+                Replace(local, loaded);
+            }
+            Replace(loaded, local);
+            const Child repeat = Run(load, log.string());
+            for (const Child& child : {first, repeat}) {
+                peak = std::max(peak, child.peakMiB);
+                status = std::max(status, child.exitCode);
+            }
+            firsts.push_back(first.seconds);
+            firstProcessor.push_back(first.processorSeconds);
+            repeats.push_back(repeat.seconds);
+            repeatProcessor.push_back(repeat.processorSeconds);
             copies.push_back(PlainCopy(station / "Serveur" / "Data", dir / (size + "-copy")));
         }
-        const double load = Median(loads);
-        const double copy = Median(copies);
+        const double first = Median(firsts);
+        const double repeat = Median(repeats);
         std::string goal = "-";
         if (size == "large") {
-            const bool met = load < kGoalSeconds && peak < kGoalMiB;
+            const bool met =
+                first < kGoalFirstSeconds && repeat < kGoalRepeatSeconds && peak < kGoalMiB;
             goalsMet = goalsMet && met;
-            goal = met ? "met (< 2 s, < 64 MiB)" : "MISSED (< 2 s, < 64 MiB)";
+            goal = std::string(met ? "met" : "MISSED") + " (< 0.6 s, < 0.8 s, < 48 MiB)";
         }
         const double mib =
             static_cast<double>(CopiedBytes(station / "Serveur" / "Data")) / (1024.0 * 1024.0);
-        std::printf("%-7s %5.1f MiB %8.3f %8.1f %9.4f %9.1f %7d %s\n", size.c_str(), mib, load,
-                    peak, copy, load / copy, status, goal.c_str());
+        std::printf("%-7s %5.1f MiB %8.3f (%6.3f) %8.3f (%6.3f) %8.1f %8.4f %7d %s\n", size.c_str(),
+                    mib, first, Median(firstProcessor), repeat, Median(repeatProcessor), peak,
+                    Median(copies), status, goal.c_str());
         std::fflush(stdout);
     }
-    std::printf("median of %d rounds; the load's exit status must be 0\n", rounds);
+    std::printf(
+        "medians of %d rounds, wall time and (processor time); the load's exit status "
+        "must be 0\n",
+        rounds);
     if (!keep) {
         fs::remove_all(dir);
     }
