@@ -101,11 +101,9 @@ class TableFile {
     bool ReadOnly() const;
     sqlite3* Db() const { return m_db.Get(); }
 
-    // Reads by key: `indexKey` (folded) and `sequence` say where to start for the seeks that
+    // Reads by key, inside an open window, bundle or transaction, answering views (see
+    // FoundView): `indexKey` (folded) and `sequence` say where to start for the seeks that
     // need them. The reads below throw SqliteError on a failure of the file.
-    std::optional<FoundRecord> Find(std::size_t keyNumber, Seek seek, std::string_view indexKey,
-                                    std::int64_t sequence);
-    // The same inside an open window, bundle or transaction, answering views (see FoundView).
     // A next or previous from the record `id` that a statement of the window left positioned
     // steps that statement instead of seeking again: within one window nothing but this
     // connection's writes changes what the file holds, and every write drops the statements.

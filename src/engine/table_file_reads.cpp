@@ -189,20 +189,6 @@ std::optional<FoundView> TableFile::FindInWindow(std::size_t keyNumber, Seek see
     return Advance(scan);
 }
 
-std::optional<FoundRecord> TableFile::Find(std::size_t keyNumber, Seek seek,
-                                           std::string_view indexKey, std::int64_t sequence) {
-    std::optional<FoundRecord> record;
-    if (const auto found = FindInWindow(keyNumber, seek, indexKey, sequence)) {
-        record = FoundRecord{found->id, found->sequence, std::string(found->indexKey),
-                             std::string(found->data)};
-    }
-    if (sqlite3_get_autocommit(m_db.Get()) != 0) {
-        // Outside a window no statement keeps its read lock between two calls.
-        DropScans();
-    }
-    return record;
-}
-
 std::optional<FoundRecord> TableFile::ReadById(std::size_t keyNumber, std::int64_t id) {
     TouchTransaction();
     SqliteStatement& statement = m_byId[keyNumber];

@@ -14,7 +14,8 @@ std::string NameOf(const std::filesystem::path& path) {
     return path.filename().string();
 }
 
-// Which key without duplicates already holds the record's value, for the refusal.
+// Which key without duplicates already holds the record's value, for the refusal; read
+// inside the bundle of the records written so far.
 std::string KeyHeldTwice(TableFile& table, std::string_view record) {
     const FileSpec& shape = table.Shape();
     for (std::size_t k = 0; k < shape.keys.size(); ++k) {
@@ -22,7 +23,7 @@ std::string KeyHeldTwice(TableFile& table, std::string_view record) {
             continue;
         }
         const std::string folded = FoldKey(shape.keys[k], KeyOfRecord(shape.keys[k], record));
-        const auto found = table.Find(k, Seek::kGreaterOrEqual, folded, 0);
+        const auto found = table.FindInWindow(k, Seek::kGreaterOrEqual, folded, 0);
         if (found && found->indexKey == folded) {
             return "key " + std::to_string(k);
         }
