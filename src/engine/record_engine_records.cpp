@@ -27,6 +27,13 @@ void RecordEngine::PositionOn(Request& request, Cursor& cursor, std::size_t keyN
     const KeyDef& key = handle.file->Shape().keys[keyNumber];
     const std::string keyBytes = KeyOfRecord(key, found.data);
     std::memcpy(request.key, keyBytes.data(), keyBytes.size());
+    // The block already says exactly this (a read of its own record again): left as it is.
+    if (cursor.state == CursorState::kOnRecord &&
+        cursor.keyNumber == static_cast<std::int8_t>(keyNumber) && cursor.recordId == found.id &&
+        cursor.sequence == found.sequence && !cursor.keyCut &&
+        found.indexKey.size() <= kBlockKeyCapacity && cursor.key == found.indexKey) {
+        return;
+    }
     cursor.keyNumber = static_cast<std::int8_t>(keyNumber);
     cursor.state = CursorState::kOnRecord;
     cursor.recordId = found.id;
