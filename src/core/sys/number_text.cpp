@@ -44,23 +44,37 @@ char FirstOrBlank(std::string_view fill) {
     return fill.empty() ? ' ' : fill.front();
 }
 
+// A whole number without decimals (dates, hours, file numbers, every database call's trace
+// line) gives its last `width` digits after the fill: the 0.005 that N2S adds never reaches
+// the next unit. Nothing here can fail.
+bool WholeNumber(double value, std::int16_t width, std::int16_t decimals) {
+    return width >= 0 && decimals == 0 && value >= 0 && value <= kLongMax &&
+           value == std::floor(value);
+}
+
+std::string WholeNumberText(double value, std::int16_t width, std::string_view fill) {
+    std::array<char, 16> digits{};
+    const char* end = std::to_chars(digits.data(), digits.data() + digits.size(),
+                                    static_cast<std::int64_t>(value))
+                          .ptr;
+    const auto w = static_cast<std::size_t>(width);
+    const std::size_t kept = std::min(w, static_cast<std::size_t>(end - digits.data()));
+    std::string s(w - kept, FirstOrBlank(fill));
+    s.append(end - kept, kept);
+    return s;
+}
+
 std::string N2SUnguarded(double value, std::int16_t width, std::int16_t decimals,
                          std::string_view fill) {
     if (width < 0 || std::isnan(value)) {
         throw Failure(std::isnan(value) ? kErrOverflow : kErrInvalidCall,
                       std::isnan(value) ? "Overflow" : "Invalid procedure call or argument");
     }
+    if (WholeNumber(value, width, decimals)) {
+        return WholeNumberText(value, width, fill);
+    }
     const char fillChar = FirstOrBlank(fill);
     const auto w = static_cast<std::size_t>(width);
-    // A whole number without decimals (dates, hours, file numbers) gives its digits: the
-    // 0.005 added below never reaches the next unit.
-    if (decimals == 0 && value >= 0 && value <= kLongMax && value == std::floor(value)) {
-        const std::string digits = std::to_string(static_cast<std::int64_t>(value));
-        std::string s(w, fillChar);
-        const std::size_t kept = std::min(w, digits.size());
-        s.replace(w - kept, kept, digits, digits.size() - kept, kept);
-        return s;
-    }
     const bool negative = value < 0;
     const double magnitude = std::fabs(value);
 
@@ -219,6 +233,9 @@ bool TooSmallToHold(std::string_view number) {
 
 std::string N2S(double value, std::int16_t width, std::int16_t decimals, std::string_view fill,
                 ErrorHandler* errors) {
+    if (WholeNumber(value, width, decimals)) {
+        return WholeNumberText(value, width, fill);
+    }
     std::string result;
     const bool ok = Run(
         errors, [&] { return Caller("N2S (Value: " + DoubleText(value) + ")"); },
