@@ -63,6 +63,11 @@ void SqliteStatement::BindBlob(int index, std::string_view bytes) {
                 m_db);
 }
 
+void SqliteStatement::BindBlobInPlace(int index, std::string_view bytes) {
+    CheckSqlite(sqlite3_bind_blob64(m_stmt, index, bytes.data(), bytes.size(), SQLITE_STATIC),
+                m_db);
+}
+
 void SqliteStatement::BindInt(int index, std::int64_t value) {
     CheckSqlite(sqlite3_bind_int64(m_stmt, index, value), m_db);
 }
@@ -127,6 +132,11 @@ void SqliteStatement::Reset() {
 }
 
 SqliteDb::SqliteDb(const std::filesystem::path& path, int flags, const std::string& vfs) {
+    // SQLite counts its memory under a lock of the whole library at every allocation, for
+    // statistics nobody here reads. The setting holds only when made before SQLite's first
+    // use in the process; later it is refused, harmlessly.
+    static const bool noMemoryStatistics = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
+    static_cast<void>(noMemoryStatistics);
     // SQLite as built here reads a name starting with "file:" as a URI, whose parameters
     // (immutable, mode, vfs) would change how the table is opened, or name another file; a
     // name starting with "./" or "/" is always a plain file name.

@@ -36,6 +36,9 @@ class SqliteStatement {
     bool Prepared() const { return m_stmt != nullptr; }
 
     void BindBlob(int index, std::string_view bytes);
+    // Without a copy: the bytes must stay as they are until the statement is reset (the end
+    // of a StatementUse), for a statement stepped at once.
+    void BindBlobInPlace(int index, std::string_view bytes);
     void BindInt(int index, std::int64_t value);
     void BindText(int index, std::string_view text);
 

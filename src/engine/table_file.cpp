@@ -215,7 +215,7 @@ void TableFile::BindKeys(SqliteStatement& statement, int firstIndex,
                          const std::vector<std::int64_t>& sequences) {
     int index = firstIndex;
     for (std::size_t k = 0; k < keys.size(); ++k) {
-        statement.BindBlob(index++, keys[k]);
+        statement.BindBlobInPlace(index++, keys[k]);
         if (m_spec.keys[k].Duplicates()) {
             statement.BindInt(index++, sequences[k]);
         }
@@ -249,7 +249,7 @@ std::int16_t TableFile::InsertWith(std::string_view record, const std::vector<st
     {
         StatementUse use(m_insert);
         use->BindInt(1, id);
-        use->BindBlob(2, record);
+        use->BindBlobInPlace(2, record);
         BindKeys(m_insert, 3, keys, sequences);
         const int code = use->StepCode();
         if ((code & 0xFF) == SQLITE_CONSTRAINT) {
@@ -298,7 +298,7 @@ std::int16_t TableFile::Update(std::int64_t id, std::string_view record, bool& f
     {
         StatementUse use(m_update);
         use->BindInt(1, id);
-        use->BindBlob(2, record);
+        use->BindBlobInPlace(2, record);
         BindKeys(m_update, 3, keys, sequences);
         const int code = use->StepCode();
         if ((code & 0xFF) == SQLITE_CONSTRAINT) {

@@ -191,6 +191,7 @@ class TableFile {
     void EndReadWindow();
     void LoadSequence();
     void SaveSequence();
+    // Binds in place: `keys` must outlive the statement's use.
     void BindKeys(SqliteStatement& statement, int firstIndex, const std::vector<std::string>& keys,
                   const std::vector<std::int64_t>& sequences);
     std::vector<std::string> IndexKeys(std::string_view record) const;
