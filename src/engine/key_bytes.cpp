@@ -51,9 +51,13 @@ std::string KeyOfRecord(const KeyDef& key, std::string_view record) {
     for (const auto& segment : key.segments) {
         const std::size_t start = segment.position - 1U;
         // The file's shape keeps segments inside the record; a short record gives zeros.
-        for (std::size_t i = 0; i < segment.length; ++i) {
-            bytes += start + i < record.size() ? record[start + i] : '\0';
+        const std::size_t present =
+            start < record.size() ? std::min<std::size_t>(segment.length, record.size() - start)
+                                  : 0;
+        if (present > 0) {
+            bytes.append(record.substr(start, present));
         }
+        bytes.append(segment.length - present, '\0');
     }
     return bytes;
 }

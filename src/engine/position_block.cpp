@@ -30,17 +30,24 @@ std::uint64_t Get(const std::uint8_t* in, std::size_t bytes) {
     return value;
 }
 
-// A block's check: word by word, as every call checks the block it gets and writes the one
-// it returns. It only has to tell the engine's blocks from others in this process.
+// A block's check: eight bytes a step, as every call checks the block it gets and writes the
+// one it returns. It only has to tell the engine's blocks from others in this process.
 std::uint32_t Checksum(const std::uint8_t* block) {
-    static_assert(kChecksumOffset % 4 == 0);
+    static_assert(kChecksumOffset % 8 == 4);
     std::uint64_t hash = 0x9E3779B97F4A7C15ULL;
-    for (std::size_t i = 0; i < kChecksumOffset; i += 4) {
-        std::uint32_t word = 0;
-        std::memcpy(&word, block + i, sizeof word);
+    const auto mix = [&hash](std::uint64_t word) {
         hash = (hash ^ word) * 0xFF51AFD7ED558CCDULL;
         hash ^= hash >> 32U;
+    };
+    std::size_t i = 0;
+    for (; i + 8 <= kChecksumOffset; i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, block + i, sizeof word);
+        mix(word);
     }
+    std::uint32_t tail = 0;
+    std::memcpy(&tail, block + i, sizeof tail);
+    mix(tail);
     return static_cast<std::uint32_t>(hash);
 }
 
