@@ -52,8 +52,12 @@ bool IsTransactionControl(std::int16_t operation) {
            operation == op::kAbortTransaction || operation == op::kBeginConcurrentTransaction;
 }
 
+// N2S(value, 2, 0, "0"), written directly for the numbers a call has (0 to 99).
 std::string TwoDigits(std::int32_t value) {
-    return N2S(value, 2, 0, "0");
+    if (value < 0 || value > 99) {
+        return N2S(value, 2, 0, "0");
+    }
+    return {static_cast<char>('0' + value / 10), static_cast<char>('0' + value % 10)};
 }
 
 }  // namespace
@@ -90,7 +94,7 @@ std::int16_t BtrieveLayer::BTRieve(std::int16_t base, std::int16_t operation, st
         if (!IsBlank(caller)) {
             // Made on every call: one string, grown once.
             std::string line;
-            line.reserve(48 + key.size() + caller.size());
+            line.reserve(kStatusMarkLength + 48 + key.size() + caller.size());
             line.append("File:").append(TwoDigits(file));
             line.append(" Station:").append(std::to_string(station));
             line.append(" OP:").append(TwoDigits(operation));

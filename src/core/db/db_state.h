@@ -21,6 +21,9 @@ namespace ks {
 
 using HistoryLines = std::array<std::string, kHistoryLines>;
 
+// Length of the "S:00000 " that marks a history line with the status of its call.
+inline constexpr std::size_t kStatusMarkLength = 8;
+
 class DbState {
   public:
     DbState();
