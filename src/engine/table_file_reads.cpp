@@ -160,9 +160,10 @@ std::optional<FoundView> TableFile::Advance(Scan& scan) {
     scan.positioned = true;
     scan.id = statement.ColumnInt(0);
     scan.sequence = statement.ColumnInt(3);
-    scan.indexKey.assign(statement.ColumnView(2));
+    const std::string_view indexKey = statement.ColumnView(2);
+    scan.indexKey.assign(indexKey);
     scan.lastUse = ++m_scanClock;
-    return FoundView{scan.id, scan.sequence, statement.ColumnView(2), statement.ColumnView(1)};
+    return FoundView{scan.id, scan.sequence, indexKey, statement.ColumnView(1)};
 }
 
 std::optional<FoundView> TableFile::FindInWindow(std::size_t keyNumber, Seek seek,
