@@ -52,12 +52,8 @@ bool IsTransactionControl(std::int16_t operation) {
            operation == op::kAbortTransaction || operation == op::kBeginConcurrentTransaction;
 }
 
-// N2S(value, 2, 0, "0"), written directly for the numbers a call has (0 to 99).
 std::string TwoDigits(std::int32_t value) {
-    if (value < 0 || value > 99) {
-        return N2S(value, 2, 0, "0");
-    }
-    return {static_cast<char>('0' + value / 10), static_cast<char>('0' + value % 10)};
+    return N2S(value, 2, 0, "0");
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "core/db/db_state.h"
 
-#include <array>
 #include <utility>
 
 #include "core/base/failure.h"
@@ -73,19 +72,9 @@ void DbState::AddHistory(int base, std::string line) {
 
 void DbState::MarkHistoryStatus(int base, std::int16_t status) {
     std::string& newest = History(base)[0];
-    if (newest.rfind("S:", 0) == 0) {
-        return;
-    }
-    // "S:" + N2S(status, 5, 0, "0") + " ", made on every call: the statuses are 0 to 32767.
-    if (status < 0) {
+    if (newest.rfind("S:", 0) != 0) {
         newest.insert(0, "S:" + N2S(status, 5, 0, "0") + " ");
-        return;
     }
-    std::array<char, kStatusMarkLength> mark{'S', ':', '0', '0', '0', '0', '0', ' '};
-    for (int value = status, at = 6; value > 0 && at >= 2; value /= 10, --at) {
-        mark[static_cast<std::size_t>(at)] = static_cast<char>('0' + value % 10);
-    }
-    newest.insert(0, mark.data(), mark.size());
 }
 
 }  // namespace ks

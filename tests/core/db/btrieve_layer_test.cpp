@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "core/db/record_fields.h"
-#include "core/sys/text_helpers.h"
 #include "db_fixture.h"
 
 namespace ks {
@@ -65,17 +64,6 @@ TEST_F(BtrieveLayerTest, CallSendsTheFilesBuffersAndKeepsTheReturnedBlockAndLeng
     EXPECT_EQ(db.History(0)[0],
               "S:00000 File:22 Station:1 OP:05 K:00 [ABCDEFGH] [Frm_Main:DataTransfert /D]");
     EXPECT_EQ(Reports(), 0);
-}
-
-TEST(HistoryStatusTest, TheMarkIsTheStatusOnFiveDigitsAsN2SWritesIt) {
-    for (const std::int16_t status :
-         std::initializer_list<std::int16_t>{0, 4, 84, 1019, 12345, 32767, -1}) {
-        DbState db;
-        db.AddHistory(0, "File:22");
-        db.MarkHistoryStatus(0, status);
-        db.MarkHistoryStatus(0, 9);  // a line keeps its first mark
-        EXPECT_EQ(db.History(0)[0], "S:" + N2S(status, 5, 0, "0") + " File:22") << status;
-    }
 }
 
 TEST_F(BtrieveLayerTest, EachStationAndSlotHasItsOwnPositionBlock) {
