@@ -151,6 +151,22 @@ SqliteDb::SqliteDb(const std::filesystem::path& path, int flags, const std::stri
         throw SqliteError(cause, message);
     }
     sqlite3_extended_result_codes(m_db, 1);
+    // A table may come from another machine, or be damaged anywhere: SQLite's defences for
+    // files of unknown origin. Nothing the engine writes needs what they turn off (a writable
+    // schema, triggers, views, functions run by the schema), and a damaged page is refused
+    // when it is read rather than followed.
+    for (const int option : {SQLITE_DBCONFIG_DEFENSIVE, SQLITE_DBCONFIG_TRUSTED_SCHEMA,
+                             SQLITE_DBCONFIG_ENABLE_TRIGGER, SQLITE_DBCONFIG_ENABLE_VIEW}) {
+        const int on = option == SQLITE_DBCONFIG_DEFENSIVE ? 1 : 0;
+        sqlite3_db_config(m_db, option, on, nullptr);
+    }
+    const int checked = sqlite3_exec(m_db, "PRAGMA cell_size_check=ON", nullptr, nullptr, nullptr);
+    if (checked != SQLITE_OK) {
+        const std::string message = sqlite3_errmsg(m_db);
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        throw SqliteError(checked, message);
+    }
 }
 
 SqliteDb::~SqliteDb() {

@@ -1,6 +1,7 @@
 // Making and opening a table file: the checks of its header and side files before SQLite
 // sees it, the shape read back from its catalogue, and the status each failure is answered
 // with. The records and transactions of an open table are in table_file.cpp.
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <system_error>
@@ -86,9 +87,73 @@ std::int16_t OpenStatus(const SqliteError& error) {
     }
 }
 
-FileSpec ReadSpec(SqliteDb& db, std::int64_t& nextSequence) {
+// One table or index of a table file as the engine makes it. SQLite keeps each statement's
+// text as it was run; the index it makes for a primary key has none.
+struct SchemaEntry {
+    std::string type;
+    std::string name;
+    std::string sql;
+};
+
+// Everything the engine puts in the schema of a table file of this shape, in creation order.
+// A version 1 table gets the very statements of the first builds.
+std::vector<SchemaEntry> SchemaOf(const FileSpec& shape, int version) {
+    std::vector<SchemaEntry> schema{
+        {"table", "ks_file",
+         "CREATE TABLE ks_file(format TEXT NOT NULL, version INTEGER NOT NULL, "
+         "record_length INTEGER NOT NULL, page_size INTEGER NOT NULL, "
+         "file_flags INTEGER NOT NULL, next_sequence INTEGER NOT NULL)"},
+        {"table", "ks_key_segment",
+         std::string("CREATE TABLE ks_key_segment(key_number INTEGER NOT NULL, "
+                     "segment_number INTEGER NOT NULL, position INTEGER NOT NULL, "
+                     "length INTEGER NOT NULL, flags INTEGER NOT NULL, ") +
+             (version == kFirstTableFormat ? "" : "type INTEGER NOT NULL, ") +
+             "PRIMARY KEY(key_number, segment_number))"},
+        {"index", "sqlite_autoindex_ks_key_segment_1", ""},
+    };
+    std::string columns = "id INTEGER PRIMARY KEY, data BLOB NOT NULL";
+    for (std::size_t k = 0; k < shape.keys.size(); ++k) {
+        columns += ", " + KeyColumn(k) + " BLOB NOT NULL";
+        if (shape.keys[k].Duplicates()) {
+            columns += ", " + SeqColumn(k) + " INTEGER NOT NULL";
+        }
+    }
+    schema.push_back({"table", "ks_record", "CREATE TABLE ks_record(" + columns + ")"});
+    for (std::size_t k = 0; k < shape.keys.size(); ++k) {
+        const std::string name = "ks_key" + std::to_string(k);
+        schema.push_back({"index", name,
+                          shape.keys[k].Duplicates() ? "CREATE INDEX " + name + " ON ks_record(" +
+                                                           KeyColumn(k) + ", " + SeqColumn(k) + ")"
+                                                     : "CREATE UNIQUE INDEX " + name +
+                                                           " ON ks_record(" + KeyColumn(k) + ")"});
+    }
+    return schema;
+}
+
+// A file whose schema holds anything the engine did not put there (a trigger, a view, another
+// table or index, a changed column) is not one of its tables, whatever its header says.
+void CheckSchema(SqliteDb& db, const FileSpec& shape, int version) {
+    std::vector<SchemaEntry> expected = SchemaOf(shape, version);
+    SqliteStatement found(db.Get(), "SELECT type, name, sql FROM sqlite_schema");
+    std::size_t count = 0;
+    while (found.Step()) {
+        const SchemaEntry entry{found.ColumnText(0), found.ColumnText(1), found.ColumnText(2)};
+        const auto same = std::find_if(expected.begin(), expected.end(), [&](const auto& ours) {
+            return ours.type == entry.type && ours.name == entry.name && ours.sql == entry.sql;
+        });
+        if (same == expected.end()) {
+            throw SqliteError(SQLITE_NOTADB, "the schema holds " + entry.type + " " + entry.name +
+                                                 " that the engine did not make");
+        }
+        ++count;
+    }
+    if (count != expected.size()) {
+        throw SqliteError(SQLITE_NOTADB, "the schema lacks a table or an index of the engine's");
+    }
+}
+
+FileSpec ReadSpec(SqliteDb& db, std::int64_t& nextSequence, int& version) {
     FileSpec shape;
-    int version = 0;
     {
         SqliteStatement header(db.Get(),
                                "SELECT format, version, record_length, page_size, file_flags, "
@@ -191,29 +256,11 @@ std::int16_t TableFile::Create(const fs::path& path, const FileSpec& shape,
                 "; PRAGMA application_id=" + std::to_string(kTableApplicationId) +
                 "; PRAGMA user_version=" + std::to_string(static_cast<std::int32_t>(NewMark(0))));
         db.Exec("BEGIN");
-        // A version 1 table gets the very statements of the first builds.
-        db.Exec(std::string("CREATE TABLE ks_file(format TEXT NOT NULL, version INTEGER NOT NULL, "
-                            "record_length INTEGER NOT NULL, page_size INTEGER NOT NULL, "
-                            "file_flags INTEGER NOT NULL, next_sequence INTEGER NOT NULL);"
-                            "CREATE TABLE ks_key_segment(key_number INTEGER NOT NULL, "
-                            "segment_number INTEGER NOT NULL, position INTEGER NOT NULL, "
-                            "length INTEGER NOT NULL, flags INTEGER NOT NULL, ") +
-                (version == kFirstTableFormat ? "" : "type INTEGER NOT NULL, ") +
-                "PRIMARY KEY(key_number, segment_number))");
-        std::string columns = "id INTEGER PRIMARY KEY, data BLOB NOT NULL";
-        std::string indexes;
-        for (std::size_t k = 0; k < shape.keys.size(); ++k) {
-            columns += ", " + KeyColumn(k) + " BLOB NOT NULL";
-            if (shape.keys[k].Duplicates()) {
-                columns += ", " + SeqColumn(k) + " INTEGER NOT NULL";
-                indexes += "CREATE INDEX ks_key" + std::to_string(k) + " ON ks_record(" +
-                           KeyColumn(k) + ", " + SeqColumn(k) + ");";
-            } else {
-                indexes += "CREATE UNIQUE INDEX ks_key" + std::to_string(k) + " ON ks_record(" +
-                           KeyColumn(k) + ");";
+        for (const SchemaEntry& entry : SchemaOf(shape, version)) {
+            if (!entry.sql.empty()) {
+                db.Exec(entry.sql);
             }
         }
-        db.Exec("CREATE TABLE ks_record(" + columns + ");" + indexes);
         SqliteStatement header(db.Get(), "INSERT INTO ks_file VALUES(?1, ?2, ?3, ?4, ?5, 1)");
         header.BindText(1, kFormatName);
         header.BindInt(2, version);
@@ -367,7 +414,9 @@ std::int16_t TableFile::Open(const fs::path& path, const TableOpenOptions& optio
             db.Exec(std::string("PRAGMA synchronous=") +
                     (options.waitForDisk ? kTableSynchronous : "NORMAL") + "; PRAGMA cache_size=-" +
                     std::to_string(kTableCacheKib));
-            shape = ReadSpec(db, nextSequence);
+            int version = 0;
+            shape = ReadSpec(db, nextSequence, version);
+            CheckSchema(db, shape, version);
             mark = static_cast<std::uint32_t>(db.QueryInt("PRAGMA user_version"));
             if (newSession && logKept) {
                 // The log of a killed session is applied and emptied first.

@@ -182,6 +182,27 @@ TEST_F(EngineStatus, ForeignEmptyTruncatedAndDamagedFilesAnswerThirty) {
     }
 }
 
+// A table file whose schema holds anything the engine did not put there is not a table file:
+// a trigger would run on the engine's own writes, a view or a table could stand for one of
+// its tables.
+TEST_F(EngineStatus, ATableWhoseSchemaHoldsSomethingElseAnswersThirty) {
+    const std::string whole = ks::test::TempDir::Read(path);
+    for (const char* addition :
+         {"CREATE TRIGGER t AFTER INSERT ON ks_record BEGIN DELETE FROM ks_record; END",
+          "CREATE VIEW v AS SELECT * FROM ks_record", "CREATE TABLE extra(x)",
+          "CREATE INDEX ks_extra ON ks_record(data)", "DROP INDEX ks_key1",
+          "ALTER TABLE ks_record ADD COLUMN note TEXT"}) {
+        SCOPED_TRACE(addition);
+        const std::string copy = dir.Write("changed.bt6", whole);
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open(copy.c_str(), &raw), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(raw, addition, nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(raw);
+        EXPECT_EQ(table.Open(copy), status::kNotATableFile);
+    }
+    EXPECT_EQ(table.Open(path), status::kSuccess) << "the file as the engine made it";
+}
+
 TEST_F(EngineStatus, DataLengthsOtherThanTheRecordLengthAnswerTwentyTwo) {
     ASSERT_EQ(table.Open(path), 0);
     EXPECT_EQ(table.Insert(Rec("A").substr(0, kLength - 1)), status::kDataBufferTooShort);
