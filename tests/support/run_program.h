@@ -27,6 +27,7 @@ inline const std::string kCrashProgram =
 inline const std::string kDemoGenerator =
     std::string(KS_BINARY_DIR) + "/tools/demo/ks-demo-station";
 inline const std::string kTableTool = std::string(KS_BINARY_DIR) + "/tools/ks-table/ks-table";
+inline const std::string kShareProgram = std::string(KS_BINARY_DIR) + "/tests/ks-test-share";
 
 struct ProgramOutcome {
     int exitCode = -1;  // -1: not started, or ended by a signal
