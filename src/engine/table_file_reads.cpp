@@ -91,18 +91,11 @@ void TableFile::EndReadWindow() {
     DropScans();
     m_readOpen = false;
     m_readCount = 0;
-    if (sqlite3_get_autocommit(m_db.Get()) != 0) {
-        return;
-    }
-    try {
-        StatementUse commit(m_commit);
-        commit->Run();
-    } catch (...) {
-        if (sqlite3_get_autocommit(m_db.Get()) == 0) {
-            StatementUse rollback(m_rollback);
-            rollback->StepCode();
-        }
-        throw;
+    // A read transaction holds no write: rolling it back loses nothing, and a failure there
+    // is nothing a caller could act on.
+    if (sqlite3_get_autocommit(m_db.Get()) == 0) {
+        StatementUse rollback(m_rollback);
+        rollback->StepCode();
     }
 }
 
