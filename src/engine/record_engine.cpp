@@ -77,29 +77,28 @@ void RecordEngine::RunTimer() {
             continue;
         }
         // Nothing may escape this thread: an exception here would end the whole program. A
-        // failure is kept and answered by the next call, as a SQLite failure is.
-        std::int16_t result = status::kIoError;
+        // failed commit is kept by its file for the file's next call.
         try {
-            result = CommitBundles(true);
+            CommitBundles(true);
         } catch (...) {
         }
-        if (result != status::kSuccess && m_timerFailure == status::kSuccess) {
-            m_timerFailure = result;
+    }
+}
+
+void RecordEngine::CommitBundle(const std::shared_ptr<TableFile>& file, int unansweredWrites) {
+    m_bundles.erase(std::remove(m_bundles.begin(), m_bundles.end(), file), m_bundles.end());
+    if (file->CommitBundle(unansweredWrites) && m_options.onBundleCommitted) {
+        // The bundle is committed: a failing hook says nothing of the file.
+        try {
+            m_options.onBundleCommitted(file->Path());
+        } catch (...) {
         }
     }
 }
 
-void RecordEngine::CommitBundle(const std::shared_ptr<TableFile>& file) {
-    m_bundles.erase(std::remove(m_bundles.begin(), m_bundles.end(), file), m_bundles.end());
-    if (file->CommitBundle() && m_options.onBundleCommitted) {
-        m_options.onBundleCommitted(file->Path());
-    }
-}
-
-std::int16_t RecordEngine::CommitBundles(bool agedOnly) {
+void RecordEngine::CommitBundles(bool agedOnly) {
     const auto now = std::chrono::steady_clock::now();
     const auto age = std::chrono::milliseconds(m_options.bundleAgeMs);
-    std::int16_t result = status::kSuccess;
     const std::vector<std::shared_ptr<TableFile>> open = m_bundles;
     for (const auto& file : open) {
         if (agedOnly && now - file->WindowStart() < age) {
@@ -108,16 +107,16 @@ std::int16_t RecordEngine::CommitBundles(bool agedOnly) {
         try {
             CommitBundle(file);
         } catch (const SqliteError& error) {
-            if (result == status::kSuccess) {
-                result = StatusOfSqlite(error.Code());
-            }
+            // No call on this file is under way: its next one answers the loss.
+            file->KeepLoss(error.Code());
+        } catch (...) {
+            file->KeepLoss(SQLITE_IOERR);
         }
     }
     m_nextDue = std::chrono::steady_clock::time_point::max();
     for (const auto& file : m_bundles) {
         m_nextDue = std::min(m_nextDue, file->WindowStart() + age);
     }
-    return result;
 }
 
 void RecordEngine::Track(const std::shared_ptr<TableFile>& file) {
@@ -138,7 +137,8 @@ void RecordEngine::WriteDone(const std::shared_ptr<TableFile>& file) {
     }
     Track(file);
     if (file->BundleWrites() >= m_options.bundleOperations) {
-        CommitBundle(file);
+        // The write just made is this call's, which answers a failure of the commit.
+        CommitBundle(file, 1);
     }
 }
 
@@ -165,24 +165,15 @@ std::int16_t RecordEngine::Call(std::uint16_t operation, std::uint8_t* positionB
     std::int16_t result = status::kIoError;
     std::lock_guard lock(m_mutex);
     try {
-        // A bundle older than the age is committed before anything else; a bundle that could
-        // not be committed is answered for by this call (stop and close still do their work).
-        std::int16_t failure = std::exchange(m_timerFailure, status::kSuccess);
-        if (failure == status::kSuccess && !m_bundles.empty() &&
-            std::chrono::steady_clock::now() >= m_nextDue) {
-            failure = CommitBundles(true);
-        }
-        if (failure != status::kSuccess && operation != op::kStop && operation != op::kClose) {
-            dataLength = lengthIn;
-            return failure;
+        // Bundles older than the age are committed before anything else; a failure there
+        // belongs to its own file, whose next call answers it (see Resolve).
+        if (!m_bundles.empty() && std::chrono::steady_clock::now() >= m_nextDue) {
+            CommitBundles(true);
         }
         result = Dispatch(request);
         // Once the record is copied out, a window of this read alone ends.
         if (const auto file = std::exchange(m_reading, nullptr); file && file->ShortWindow()) {
             CommitBundle(file);
-        }
-        if (failure != status::kSuccess) {
-            result = failure;
         }
     } catch (const SqliteError& error) {
         result = StatusOfSqlite(error.Code());
@@ -287,6 +278,13 @@ std::int16_t RecordEngine::Resolve(const Request& request, Cursor& cursor, Handl
         static_cast<std::size_t>(decoded->keyNumber) >= it->second.file->Shape().keys.size()) {
         return status::kFileNotOpen;
     }
+    // A bundle of this file lost outside its calls is answered here, once, instead of the
+    // operation; a close still closes and answers it (see Close).
+    if (request.operation != op::kClose) {
+        if (const int loss = it->second.file->TakeLoss(); loss != SQLITE_OK) {
+            return StatusOfSqlite(loss);
+        }
+    }
     cursor = *decoded;
     handle = &it->second;
     return status::kSuccess;
@@ -352,8 +350,12 @@ std::int16_t RecordEngine::Close(Request& request) {
     if (const auto result = Resolve(request, cursor, handle); result != status::kSuccess) {
         return result;
     }
-    // The file's bundle is committed at its close; the close happens even when that fails.
+    // The file's bundle is committed at its close; the close happens even when that fails,
+    // and answers a loss of the file that no call has answered yet.
     std::int16_t result = status::kSuccess;
+    if (const int loss = handle->file->TakeLoss(); loss != SQLITE_OK) {
+        result = StatusOfSqlite(loss);
+    }
     try {
         CommitBundle(handle->file);
     } catch (const SqliteError& error) {
@@ -417,9 +419,8 @@ std::int16_t RecordEngine::BeginTransaction() {
     if (m_inTransaction) {
         return status::kTransactionActive;
     }
-    if (const auto result = CommitBundles(false); result != status::kSuccess) {
-        return result;
-    }
+    // A file whose bundle is lost here keeps the loss for its own next call.
+    CommitBundles(false);
     for (TableFile* file : OpenFiles()) {
         file->JoinTransaction();
         m_transactionFiles.push_back(FindOpenFile(file->Path()));
@@ -481,9 +482,16 @@ std::int16_t RecordEngine::AbortTransaction() {
 }
 
 std::int16_t RecordEngine::Stop() {
-    const std::int16_t result = CommitBundles(false);
+    CommitBundles(false);
     if (m_inTransaction) {
         AbortTransaction();
+    }
+    // Every file ends here: the stop answers the first loss that no call has answered.
+    std::int16_t result = status::kSuccess;
+    for (TableFile* file : OpenFiles()) {
+        if (const int loss = file->TakeLoss(); loss != SQLITE_OK && result == status::kSuccess) {
+            result = StatusOfSqlite(loss);
+        }
     }
     m_handles.clear();
     m_transactionFiles.clear();

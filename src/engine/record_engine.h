@@ -90,26 +90,28 @@ class RecordEngine final : public BtrCall {
     std::int16_t Stop();
 
     // Bundles and read windows: the count is checked after each write and before each read,
-    // the age at every call and by the timer, which commits them in m_bundles.
+    // the age at every call and by the timer, which commits them in m_bundles. A failure
+    // belongs to its file: met in a call on the file, that call answers it (CommitBundle
+    // throws); met elsewhere, the file keeps it for its own next call (CommitBundles).
     void Track(const std::shared_ptr<TableFile>& file);
     void WriteDone(const std::shared_ptr<TableFile>& file);
     // Opens or joins the file's read window before a read (a bundle serves as one).
     void ReadWindow(const std::shared_ptr<TableFile>& file);
-    void CommitBundle(const std::shared_ptr<TableFile>& file);
-    // Commits every open bundle (only those older than the age when `agedOnly`); 0 or the
-    // status of the first failure.
-    std::int16_t CommitBundles(bool agedOnly);
+    void CommitBundle(const std::shared_ptr<TableFile>& file, int unansweredWrites = 0);
+    // Commits every open bundle (only those older than the age when `agedOnly`).
+    void CommitBundles(bool agedOnly);
     void StartTimer();
     void RunTimer();
 
-    // The handle a position block names, or 3 when the block is not one of ours.
+    // The handle a position block names, or 3 when the block is not one of ours; or the
+    // status of a loss of that file no call has answered yet (see TableFile::TakeLoss).
     std::int16_t Resolve(const Request& request, Cursor& cursor, Handle*& handle);
     // Resolve, then the key of the call: a key of the file and a key buffer that can hold it.
     std::int16_t ResolveKey(const Request& request, Cursor& cursor, Handle*& handle,
                             std::size_t& keyIndex);
     // The checks an insert or an update makes before touching the file: an open handle with
-    // write access, a whole record, a key of the file and a key buffer that can hold it (no key
-    // for an insert that keeps the position).
+    // write access (a file that lost a bundle refuses writes), a whole record, a key of the file
+    // and a key buffer that can hold it (no key for an insert that keeps the position).
     std::int16_t PrepareWrite(const Request& request, Cursor& cursor, Handle*& handle,
                               std::size_t& keyIndex);
     std::int16_t ReturnRecord(Request& request, Cursor& cursor, std::size_t keyNumber,
@@ -128,7 +130,6 @@ class RecordEngine final : public BtrCall {
     // early, which only costs a look), so that a call looks at them only then.
     std::chrono::steady_clock::time_point m_nextDue;
     std::shared_ptr<TableFile> m_reading;  // the file of the call's read, if any
-    std::int16_t m_timerFailure = 0;       // a bundle the timer could not commit, for the next call
     std::thread m_timer;
     std::condition_variable m_wake;
     bool m_stopping = false;

@@ -1,6 +1,7 @@
 #include "engine/table_file.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "engine/btr_codes.h"
 #include "engine/key_bytes.h"
@@ -95,7 +96,9 @@ class TableFile::WriteScope {
         if (!m_file.m_inTransaction) {
             if (sqlite3_get_autocommit(db) != 0) {
                 // SQLite gave the whole bundle up after an I/O failure: its earlier writes
-                // are gone as after a crash.
+                // are gone as after a crash. The failure in flight is this call's answer; the
+                // earlier writes had been answered 0.
+                m_file.m_writesRefused = m_file.m_writesRefused || m_file.m_bundleWrites > 0;
                 m_file.m_bundleOpen = false;
                 m_file.m_bundleWrites = 0;
             } else if (m_opened) {
@@ -336,14 +339,14 @@ void TableFile::CommitWithMark() {
     commit->Run();
 }
 
-bool TableFile::CommitBundle() {
+bool TableFile::CommitBundle(int unansweredWrites) {
     DropScans();
     if (!m_bundleOpen) {
         EndReadWindow();
         return false;
     }
     m_bundleOpen = false;
-    m_bundleWrites = 0;
+    const int writes = std::exchange(m_bundleWrites, 0);
     try {
         CommitWithMark();
     } catch (...) {
@@ -351,6 +354,7 @@ bool TableFile::CommitBundle() {
             StatementUse rollback(m_rollback);
             rollback->StepCode();
         }
+        m_writesRefused = m_writesRefused || writes > unansweredWrites;
         throw;
     }
     return true;

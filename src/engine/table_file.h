@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/file_spec.h"
@@ -144,9 +145,22 @@ class TableFile {
     std::chrono::steady_clock::time_point WindowStart() const {
         return m_bundleOpen ? m_bundleStart : m_readStart;
     }
-    // Commits the open bundle, or ends the read window; true when a bundle was committed. On
-    // a failure the bundle is rolled back and SqliteError thrown.
-    bool CommitBundle();
+    // Commits the open bundle, or ends the read window (rolled back: it holds nothing to lose,
+    // so its end never fails); true when a bundle was committed. On a failure the bundle is
+    // rolled back, lost whole, and SqliteError thrown. When it held writes already answered 0
+    // (all but its last `unansweredWrites`, those of the call in progress, which answers the
+    // failure for them), the file refuses writes from then on.
+    bool CommitBundle(int unansweredWrites = 0);
+
+    // A bundle lost after some of its writes were answered 0 (its commit failed, or SQLite
+    // gave it up after a failed write): no later write may look as if those were kept, so the
+    // file refuses writes until it is closed and opened again. Reads go on.
+    bool WritesRefused() const { return m_writesRefused; }
+    // The failure (SQLite's code) of a bundle lost outside the calls on this file (on the
+    // engine's timer, at another file's call), kept until a call on this file answers it:
+    // TakeLoss gives it once, then 0.
+    void KeepLoss(int code) { m_unansweredLoss = code; }
+    int TakeLoss() { return std::exchange(m_unansweredLoss, 0); }
 
     // A transaction of the caller: an open bundle is committed when the file joins it, and
     // the first read or write of the file after that takes the file's write lock (SQLite's
@@ -209,6 +223,8 @@ class TableFile {
     bool m_transactionWrote = false;
     std::int64_t m_nextSequence = 1;
     std::uint32_t m_mark = 0;
+    bool m_writesRefused = false;
+    int m_unansweredLoss = 0;  // SQLITE_OK when none
     bool m_bundleOpen = false;
     int m_bundleWrites = 0;
     std::chrono::steady_clock::time_point m_bundleStart;
