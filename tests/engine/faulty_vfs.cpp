@@ -1,13 +1,16 @@
 #include "faulty_vfs.h"
 
 #include <cstring>
+#include <string_view>
+#include <utility>
 
 namespace ks::engine::test {
 namespace {
 
 struct FaultyFile {
     sqlite3_file base;
-    const FaultyVfs* owner;
+    FaultyVfs* owner;
+    bool failing;        // a file the failure hits
     sqlite3_file* real;  // the default layer's file, placed right after this struct
 };
 
@@ -23,8 +26,10 @@ int Read(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 offset) {
     return Real(file)->pMethods->xRead(Real(file), buffer, amount, offset);
 }
 int Write(sqlite3_file* file, const void* buffer, int amount, sqlite3_int64 offset) {
-    const int failure = reinterpret_cast<FaultyFile*>(file)->owner->FailWrites();
-    if (failure != SQLITE_OK) {
+    auto* faulty = reinterpret_cast<FaultyFile*>(file);
+    const int failure = faulty->owner->FailWrites();
+    if (failure != SQLITE_OK && faulty->failing) {
+        faulty->owner->CountFailedWrite();
         return failure;
     }
     return Real(file)->pMethods->xWrite(Real(file), buffer, amount, offset);
@@ -92,10 +97,13 @@ const sqlite3_io_methods kMethods = {2,
                                      nullptr};
 
 int Open(sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int flags, int* outFlags) {
-    auto* owner = static_cast<const FaultyVfs*>(vfs->pAppData);
+    auto* owner = static_cast<FaultyVfs*>(vfs->pAppData);
     sqlite3_vfs* base = sqlite3_vfs_find(nullptr);
     auto* faulty = reinterpret_cast<FaultyFile*>(file);
     faulty->owner = owner;
+    const std::string& only = owner->OnlyFilesContaining();
+    faulty->failing =
+        only.empty() || (name != nullptr && std::string_view(name).find(only) != std::string::npos);
     faulty->real = reinterpret_cast<sqlite3_file*>(faulty + 1);
     faulty->base.pMethods = nullptr;
     const int code = base->xOpen(base, name, faulty->real, flags, outFlags);
@@ -107,7 +115,8 @@ int Open(sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int flags, int*
 
 }  // namespace
 
-FaultyVfs::FaultyVfs(std::string name) : m_name(std::move(name)) {
+FaultyVfs::FaultyVfs(std::string name, std::string onlyFilesContaining)
+    : m_name(std::move(name)), m_only(std::move(onlyFilesContaining)) {
     sqlite3_vfs* base = sqlite3_vfs_find(nullptr);
     std::memcpy(&m_vfs, base, sizeof m_vfs);
     m_vfs.iVersion = 1;
