@@ -8,66 +8,95 @@
 #include "engine/table_schema.h"
 
 namespace ks::engine {
+namespace {
 
-std::vector<std::string> CheckTableFile(const std::filesystem::path& path) {
-    std::vector<std::string> problems;
+// SQLite calls the progress handler every this many steps of its virtual machine.
+constexpr int kProgressSteps = 20000;
+
+std::unique_ptr<TableFile> OpenToCheck(const std::filesystem::path& path, std::string& problem) {
     std::unique_ptr<TableFile> file;
     TableOpenOptions options;
     options.readOnly = true;  // a check writes nothing, not even a new session mark
     if (const auto result = TableFile::Open(path, options, file); result != 0) {
-        problems.push_back("cannot be opened as a table file (status " + std::to_string(result) +
-                           ")");
-        return problems;
+        problem = "cannot be opened as a table file (status " + std::to_string(result) + ")";
+    }
+    return file;
+}
+
+// SQLite's check of the pages: every line it reports, "storage: " first.
+void CheckPages(TableFile& file, const char* pragma, std::vector<std::string>& problems) {
+    SqliteStatement check(file.Db(), std::string("PRAGMA ") + pragma);
+    while (check.Step()) {
+        const std::string line = check.ColumnText(0);
+        if (line != "ok") {
+            problems.push_back("storage: " + line);
+        }
+    }
+}
+
+// Every record against the shape and every key column against the record, and the next record
+// number against those in use. Stops at the first problem when `first`.
+void CheckRecords(TableFile& file, std::vector<std::string>& problems, bool first) {
+    const FileSpec& shape = file.Shape();
+    std::string columns = "id, data";
+    for (std::size_t k = 0; k < shape.keys.size(); ++k) {
+        columns += ", " + KeyColumn(k);
+        if (shape.keys[k].Duplicates()) {
+            columns += ", " + SeqColumn(k);
+        }
+    }
+    SqliteStatement records(file.Db(), "SELECT " + columns + " FROM ks_record");
+    std::int64_t highest = 0;
+    while (records.Step() && !(first && !problems.empty())) {
+        const std::int64_t id = records.ColumnInt(0);
+        const std::string_view data = records.ColumnView(1);
+        highest = std::max(highest, id);
+        const std::string where = "record " + std::to_string(id);
+        if (shape.Variable() ? data.size() < shape.recordLength || data.size() > kMaxRecordLength
+                             : data.size() != shape.recordLength) {
+            problems.push_back(
+                where + ": " + std::to_string(data.size()) +
+                (shape.Variable() ? " bytes, outside " : " bytes instead of ") +
+                std::to_string(shape.recordLength) +
+                (shape.Variable() ? " to " + std::to_string(kMaxRecordLength) : std::string()));
+        }
+        int column = 2;
+        for (std::size_t k = 0; k < shape.keys.size(); ++k) {
+            const KeyDef& key = shape.keys[k];
+            if (records.ColumnView(column++) != FoldKey(key, KeyOfRecord(key, data))) {
+                problems.push_back(where + ": key " + std::to_string(k) +
+                                   " does not match the record");
+            }
+            if (key.Duplicates()) {
+                highest = std::max(highest, records.ColumnInt(column++));
+            }
+        }
+    }
+    SqliteStatement next(file.Db(), "SELECT next_sequence FROM ks_file");
+    if (next.Step() && next.ColumnInt(0) <= highest) {
+        problems.push_back("the next record number " + std::to_string(next.ColumnInt(0)) +
+                           " is already in use");
+    }
+}
+
+int OnProgress(void* progress) {
+    (*static_cast<const std::function<void()>*>(progress))();
+    return 0;
+}
+
+}  // namespace
+
+std::vector<std::string> CheckTableFile(const std::filesystem::path& path) {
+    std::vector<std::string> problems;
+    std::string problem;
+    const std::unique_ptr<TableFile> file = OpenToCheck(path, problem);
+    if (!file) {
+        return {problem};
     }
     const FileSpec& shape = file->Shape();
     try {
-        SqliteStatement integrity(file->Db(), "PRAGMA integrity_check");
-        while (integrity.Step()) {
-            const std::string line = integrity.ColumnText(0);
-            if (line != "ok") {
-                problems.push_back("storage: " + line);
-            }
-        }
-        std::string columns = "id, data";
-        for (std::size_t k = 0; k < shape.keys.size(); ++k) {
-            columns += ", " + KeyColumn(k);
-            if (shape.keys[k].Duplicates()) {
-                columns += ", " + SeqColumn(k);
-            }
-        }
-        SqliteStatement records(file->Db(), "SELECT " + columns + " FROM ks_record ORDER BY id");
-        std::int64_t highest = 0;
-        while (records.Step()) {
-            const std::int64_t id = records.ColumnInt(0);
-            const std::string data = records.ColumnBlob(1);
-            highest = std::max(highest, id);
-            const std::string where = "record " + std::to_string(id);
-            if (shape.Variable()
-                    ? data.size() < shape.recordLength || data.size() > kMaxRecordLength
-                    : data.size() != shape.recordLength) {
-                problems.push_back(
-                    where + ": " + std::to_string(data.size()) +
-                    (shape.Variable() ? " bytes, outside " : " bytes instead of ") +
-                    std::to_string(shape.recordLength) +
-                    (shape.Variable() ? " to " + std::to_string(kMaxRecordLength) : std::string()));
-            }
-            int column = 2;
-            for (std::size_t k = 0; k < shape.keys.size(); ++k) {
-                const KeyDef& key = shape.keys[k];
-                if (records.ColumnBlob(column++) != FoldKey(key, KeyOfRecord(key, data))) {
-                    problems.push_back(where + ": key " + std::to_string(k) +
-                                       " does not match the record");
-                }
-                if (key.Duplicates()) {
-                    highest = std::max(highest, records.ColumnInt(column++));
-                }
-            }
-        }
-        SqliteStatement next(file->Db(), "SELECT next_sequence FROM ks_file");
-        if (next.Step() && next.ColumnInt(0) <= highest) {
-            problems.push_back("the next record number " + std::to_string(next.ColumnInt(0)) +
-                               " is already in use");
-        }
+        CheckPages(*file, "integrity_check", problems);
+        CheckRecords(*file, problems, false);
         for (std::size_t k = 0; k < shape.keys.size(); ++k) {
             // Each key index must hold every record once: walk it and count.
             SqliteStatement count(file->Db(), "SELECT count(*) FROM ks_record INDEXED BY ks_key" +
@@ -84,6 +113,33 @@ std::vector<std::string> CheckTableFile(const std::filesystem::path& path) {
         problems.push_back(std::string("storage: ") + error.what());
     }
     return problems;
+}
+
+CopyCheck CheckTableCopy(const std::filesystem::path& path, const std::function<void()>& progress) {
+    CopyCheck result;
+    const std::unique_ptr<TableFile> file = OpenToCheck(path, result.problem);
+    if (!file) {
+        return result;
+    }
+    result.recordLength = file->Shape().recordLength;
+    if (progress) {
+        sqlite3_progress_handler(file->Db(), kProgressSteps, OnProgress,
+                                 const_cast<std::function<void()>*>(&progress));
+    }
+    std::vector<std::string> problems;
+    try {
+        CheckPages(*file, "quick_check", problems);
+        if (problems.empty()) {
+            CheckRecords(*file, problems, true);
+        }
+    } catch (const SqliteError& error) {
+        problems.push_back(std::string("storage: ") + error.what());
+    }
+    sqlite3_progress_handler(file->Db(), 0, nullptr, nullptr);
+    if (!problems.empty()) {
+        result.problem = problems.front();
+    }
+    return result;
 }
 
 }  // namespace ks::engine

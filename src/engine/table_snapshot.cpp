@@ -176,8 +176,15 @@ SnapshotResult Fold(const WorkFile& work) {
     return {};
 }
 
+std::error_code PlainCopy(const fs::path& from, const fs::path& to) {
+    std::error_code error;
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
+    return error;
+}
+
 // One try: the table, then its log, then a look that nothing moved under the copy.
-Outcome TryCopy(const fs::path& from, const WorkFile& work, SnapshotResult& result) {
+Outcome TryCopy(const fs::path& from, const WorkFile& work, const FileBytesCopy& copyBytes,
+                SnapshotResult& result) {
     const fs::path log = SideFile(from, kLogSuffix);
     const LogState before = ReadLogState(log);
     const auto stampBefore = Stamp(from);
@@ -185,9 +192,8 @@ Outcome TryCopy(const fs::path& from, const WorkFile& work, SnapshotResult& resu
         result = Failure(SnapshotStatus::kSourceUnreadable, "the table's log cannot be read");
         return Outcome::kFailed;
     }
-    std::error_code error;
     work.RemoveSideFiles();
-    fs::copy_file(from, work.Path(), fs::copy_options::overwrite_existing, error);
+    std::error_code error = copyBytes(from, work.Path());
     if (error) {
         const bool reading = !stampBefore || access(from.c_str(), R_OK) != 0;
         result =
@@ -201,7 +207,7 @@ Outcome TryCopy(const fs::path& from, const WorkFile& work, SnapshotResult& resu
         const LogState after = ReadLogState(log);
         return after.present || Stamp(from) != stampBefore ? Outcome::kChanged : Outcome::kDone;
     }
-    fs::copy_file(log, work.Log(), fs::copy_options::overwrite_existing, error);
+    error = copyBytes(log, work.Log());
     if (error) {
         if (!fs::exists(log)) {
             return Outcome::kChanged;  // the writer closed the table meanwhile
@@ -219,7 +225,8 @@ Outcome TryCopy(const fs::path& from, const WorkFile& work, SnapshotResult& resu
     return Outcome::kDone;
 }
 
-SnapshotResult Copy(std::string_view source, std::string_view target) {
+SnapshotResult Copy(std::string_view source, std::string_view target,
+                    const FileBytesCopy& copyBytes) {
     const fs::path from = NativePath(source);
     const fs::path to = NativePath(target);
     std::error_code error;
@@ -249,7 +256,7 @@ SnapshotResult Copy(std::string_view source, std::string_view target) {
             std::this_thread::sleep_for(kPause);
         }
         result = {};
-        outcome = TryCopy(from, work, result);
+        outcome = TryCopy(from, work, copyBytes ? copyBytes : FileBytesCopy(PlainCopy), result);
     }
     if (outcome == Outcome::kChanged) {
         return Failure(
@@ -286,9 +293,10 @@ SnapshotResult Copy(std::string_view source, std::string_view target) {
 
 }  // namespace
 
-SnapshotResult CopyTableSnapshot(std::string_view source, std::string_view target) noexcept {
+SnapshotResult CopyTableSnapshot(std::string_view source, std::string_view target,
+                                 const FileBytesCopy& copyBytes) noexcept {
     try {
-        return Copy(source, target);
+        return Copy(source, target, copyBytes);
     } catch (const std::exception& error) {
         return Failure(SnapshotStatus::kTargetFailed, error.what());
     } catch (...) {

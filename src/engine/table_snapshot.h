@@ -31,8 +31,11 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace ks::engine {
 
@@ -54,9 +57,17 @@ struct SnapshotResult {
     bool Copied() const { return status == SnapshotStatus::kCopied; }
 };
 
+// Copies the bytes of one file onto another (native paths, the second created or replaced);
+// an error when that failed. The load's copy reads the server's files in pieces through one
+// of its own, to show its progress and give up on a share that stopped answering.
+using FileBytesCopy =
+    std::function<std::error_code(const std::filesystem::path&, const std::filesystem::path&)>;
+
 // Copies the table file at `source` to `target` (a file path, replaced when it exists). Both
-// are Windows-1252 paths, looked up as the engine's open looks up names. Never throws; on a
-// failure the target is left as it was and no temporary file remains.
-SnapshotResult CopyTableSnapshot(std::string_view source, std::string_view target) noexcept;
+// are Windows-1252 paths, looked up as the engine's open looks up names. The table and its
+// log are read through `copyBytes` (a plain file copy when empty). Never throws; on a failure
+// the target is left as it was and no temporary file remains.
+SnapshotResult CopyTableSnapshot(std::string_view source, std::string_view target,
+                                 const FileBytesCopy& copyBytes = nullptr) noexcept;
 
 }  // namespace ks::engine

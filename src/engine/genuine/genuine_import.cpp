@@ -35,9 +35,11 @@ std::string KeyHeldTwice(TableFile& table, std::string_view record) {
 
 ImportResult ImportGenuineTable(const std::filesystem::path& source,
                                 const std::filesystem::path& target,
-                                const TableOpenOptions& options) {
+                                const TableOpenOptions& options, std::string name) {
     ImportResult result;
-    const std::string name = NameOf(source);
+    if (name.empty()) {
+        name = NameOf(source);
+    }
     try {
         FileByteSource bytes(source);
         if (!bytes.Opened()) {
@@ -66,6 +68,7 @@ ImportResult ImportGenuineTable(const std::filesystem::path& source,
             return {created, NameOf(target) + ": open elsewhere, not replaced", 0};
         }
         result.records = records;
+        result.recordLength = shape.recordLength;
     } catch (const GenuineRefusal& refusal) {
         return {refusal.status, refusal.reason, 0};
     } catch (const SqliteError& error) {

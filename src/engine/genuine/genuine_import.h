@@ -21,14 +21,17 @@ struct ImportResult {
     // Why, in plain English naming the file and the key, page or record; empty on success.
     std::string reason;
     std::uint32_t records = 0;
+    std::uint16_t recordLength = 0;  // of the table built
 };
 
 // Reads the genuine file `source` whole and builds from it the table `target` (native paths):
 // every live record, in key order with the genuine order of duplicates. The table is built
 // beside the target and renamed over it, so that a refusal at any point leaves the target as
-// it was. `options.waitForDisk` as for any table; the other options are not used.
+// it was. `options.waitForDisk` as for any table; the other options are not used. The reasons
+// name the source as `name` (its file name when empty): a copy of the server's file read
+// into a work file still names the server's.
 ImportResult ImportGenuineTable(const std::filesystem::path& source,
                                 const std::filesystem::path& target,
-                                const TableOpenOptions& options = {});
+                                const TableOpenOptions& options = {}, std::string name = {});
 
 }  // namespace ks::engine::genuine
