@@ -32,6 +32,16 @@ std::string DefaultThroughReadBuffer(std::string_view defaultValue) {
     return ThroughReadBuffer(text);
 }
 
+// What the read buffer holds of a value read, or of the default when there is none.
+std::string ReadValue(const std::optional<IniFile>& ini, std::string_view section,
+                      std::string_view key, std::string_view defaultValue) {
+    std::optional<std::string> value;
+    if (ini) {
+        value = ini->Value(AsCString(section), AsCString(key));
+    }
+    return value ? ThroughReadBuffer(*value) : DefaultThroughReadBuffer(defaultValue);
+}
+
 std::optional<IniFile> Load(std::string_view file) {
     std::string bytes;
     if (ReadWholeFile(NativePath(file), bytes) != ReadResult::Read) {
@@ -50,11 +60,16 @@ std::string IniAccess::LectureIni(std::string_view file, std::string_view sectio
             result = std::string(defaultValue);
             return;
         }
-        std::optional<std::string> value;
-        if (const auto ini = Load(AsCString(file))) {
-            value = ini->Value(AsCString(section), AsCString(key));
-        }
-        result = value ? ThroughReadBuffer(*value) : DefaultThroughReadBuffer(defaultValue);
+        result = ReadValue(Load(AsCString(file)), section, key, defaultValue);
+    });
+    return result;
+}
+
+std::string IniAccess::ValueInText(std::string_view bytes, std::string_view section,
+                                   std::string_view key, std::string_view defaultValue) {
+    std::string result;
+    m_errors.Guard("Lib_Systeme:LectureIni", [&] {
+        result = ReadValue(IniFile(std::string(bytes)), section, key, defaultValue);
     });
     return result;
 }

@@ -33,6 +33,11 @@ class IniAccess {
     std::string LectureIni(std::string_view file, std::string_view section, std::string_view key,
                            std::string_view defaultValue);
 
+    // LectureIni over the bytes of a file read elsewhere (a file of the server, read through
+    // the share's bounded calls).
+    std::string ValueInText(std::string_view bytes, std::string_view section, std::string_view key,
+                            std::string_view defaultValue);
+
     // Stores `value` under `key` of `section` in `file`, creating the file, the section or
     // the key as needed. When the first write fails it creates the file's folder and tries
     // again, then clears the file's read-only attribute and tries once more. False when

@@ -76,63 +76,71 @@ bool FileOps::File_Copy(std::string_view source, std::string_view target, std::i
             return;
         }
         if (!File_Exist(source, kFileCopy, true)) {
-            if (source.find(".gpx") == std::string_view::npos) {
-                m_trace.TraceLog(-1, -1, -1,
-                                 "Warning: File_Copy: File not found: " + std::string(source));
-            }
+            TraceSourceNotFound(source);
             return;
         }
         const std::uint64_t start = m_ticks();
         const std::int32_t code =
             m_shell(ShellOp::Copy, source, target, flags | kShellNoConfirmation);
         const std::uint64_t end = m_ticks();
-        if (code == kShellOk) {
-            const double elapsed = end >= start ? static_cast<double>(end - start) : 0.0;
-            m_trace.TraceLog(-1, -1, -1,
-                             "File_Copy: True |Duration: " + N2S(elapsed, 5, 0, " ", &m_errors) +
-                                 " ms |File: " + std::string(source));
-            copied = true;
-            return;
-        }
-        std::string_view text = " |Source: ";
-        bool incident = true;
-        switch (code) {
-            case kShellFolderNotFound:
-                text = " |Folder not found. Source: ";
-                break;
-            case kShellFileInUse:
-                text = " |File in use. Source: ";
-                break;
-            case kShellSourceMissing:
-                text = " |Source file missing. Source: ";
-                break;
-            case kShellCancelled:
-                text = " |Cancelled. Source: ";
-                break;
-            case kShellOutOfMemory:
-                text = " |Out of memory. Source: ";
-                break;
-            case kShellTooManyNames:
-                text = " |Too many names. Source: ";
-                incident = false;
-                break;
-            default:
-                incident = false;
-                break;
-        }
-        std::string line = "File_Copy: Err: " + std::to_string(code);
-        line += text;
-        line += source;
-        line += "  Target: ";
-        line += target;
-        m_trace.TraceLog(-1, -1, -1, line, incident);
-        if (!target.starts_with("//")) {
-            m_trace.TraceLog(-1, -1, -1,
-                             "Free space for " + std::string(target.substr(0, 1)) + ": " +
-                                 LibSize(DiskFreeSpace(target)));
-        }
+        copied = TraceCopy(source, target, code, end >= start ? end - start : 0);
     });
     return copied;
+}
+
+bool FileOps::TraceCopy(std::string_view source, std::string_view target, std::int32_t code,
+                        std::uint64_t elapsedMs) {
+    if (code == kShellOk) {
+        m_trace.TraceLog(-1, -1, -1,
+                         "File_Copy: True |Duration: " +
+                             N2S(static_cast<double>(elapsedMs), 5, 0, " ", &m_errors) +
+                             " ms |File: " + std::string(source));
+        return true;
+    }
+    std::string_view text = " |Source: ";
+    bool incident = true;
+    switch (code) {
+        case kShellFolderNotFound:
+            text = " |Folder not found. Source: ";
+            break;
+        case kShellFileInUse:
+            text = " |File in use. Source: ";
+            break;
+        case kShellSourceMissing:
+            text = " |Source file missing. Source: ";
+            break;
+        case kShellCancelled:
+            text = " |Cancelled. Source: ";
+            break;
+        case kShellOutOfMemory:
+            text = " |Out of memory. Source: ";
+            break;
+        case kShellTooManyNames:
+            text = " |Too many names. Source: ";
+            incident = false;
+            break;
+        default:
+            incident = false;
+            break;
+    }
+    std::string line = "File_Copy: Err: " + std::to_string(code);
+    line += text;
+    line += source;
+    line += "  Target: ";
+    line += target;
+    m_trace.TraceLog(-1, -1, -1, line, incident);
+    if (!target.starts_with("//")) {
+        m_trace.TraceLog(-1, -1, -1,
+                         "Free space for " + std::string(target.substr(0, 1)) + ": " +
+                             LibSize(DiskFreeSpace(target)));
+    }
+    return false;
+}
+
+void FileOps::TraceSourceNotFound(std::string_view source) {
+    if (source.find(".gpx") == std::string_view::npos) {
+        m_trace.TraceLog(-1, -1, -1, "Warning: File_Copy: File not found: " + std::string(source));
+    }
 }
 
 bool FileOps::File_Delete(std::string_view file, std::string_view caller, std::int32_t flags,

@@ -27,6 +27,8 @@ class FileOps {
     FileOps(TraceSink& trace, ErrorHandler& errors, Clock& clock);
 
     void SetTickSource(TickSource ticks);
+    // The tick source's count now, to time work done elsewhere.
+    std::uint64_t Ticks() const { return m_ticks(); }
     // Replaces the shell copy and delete (tests inject result codes through it).
     void SetShellOperation(ShellOperation shell);
 
@@ -39,6 +41,13 @@ class FileOps {
     // `owner` would parent a progress or error dialog; copies here show none.
     bool File_Copy(std::string_view source, std::string_view target, std::int32_t flags = 0,
                    std::intptr_t owner = 0);
+
+    // The trace of a copy made elsewhere (the load's copy of the server's tables, made on a
+    // share call's thread): the lines File_Copy writes for the result `code` of the shell's
+    // copy after `elapsedMs`, and for a source that is missing or empty. True for a success.
+    bool TraceCopy(std::string_view source, std::string_view target, std::int32_t code,
+                   std::uint64_t elapsedMs);
+    void TraceSourceNotFound(std::string_view source);
 
     // Deletes the file for good and traces the outcome with `caller`; true when deleted.
     // Flags 0 mean "no confirmation, files only, no error dialog" (1168).

@@ -14,12 +14,7 @@
 namespace ks {
 namespace fs = std::filesystem;
 
-namespace {
-
-// The result code of a failed system call. A missing entry means a missing source for a
-// copy whose source is gone, a missing target folder for any other copy, and a missing file
-// for a delete.
-std::int32_t CodeOf(const std::error_code& error, ShellOp operation, bool sourceGone) {
+std::int32_t ShellResultCode(const std::error_code& error, ShellOp operation, bool sourceGone) {
     const auto e = static_cast<std::errc>(error.value());
     if (error.category() != std::generic_category() && error.category() != std::system_category()) {
         return kShellIoError;
@@ -51,6 +46,8 @@ std::int32_t CodeOf(const std::error_code& error, ShellOp operation, bool source
     }
 }
 
+namespace {
+
 bool Exists(const fs::path& path) {
     std::error_code error;
     return fs::exists(fs::status(path, error));
@@ -76,8 +73,9 @@ std::int32_t Copy(std::string_view source, std::string_view target) {
     const fs::path from = NativePath(source);
     const fs::file_status fromStatus = fs::status(from, error);
     if (error || !fs::exists(fromStatus)) {
-        return CodeOf(error ? error : std::make_error_code(std::errc::no_such_file_or_directory),
-                      ShellOp::Copy, true);
+        return ShellResultCode(
+            error ? error : std::make_error_code(std::errc::no_such_file_or_directory),
+            ShellOp::Copy, true);
     }
     if (fs::is_directory(fromStatus)) {
         return kShellNotAFile;
@@ -91,23 +89,23 @@ std::int32_t Copy(std::string_view source, std::string_view target) {
         folder = ".";
     }
     if (!fs::is_directory(fs::status(folder, error))) {
-        return CodeOf(error ? error : std::make_error_code(std::errc::not_a_directory),
-                      ShellOp::Copy, false);
+        return ShellResultCode(error ? error : std::make_error_code(std::errc::not_a_directory),
+                               ShellOp::Copy, false);
     }
 
     // A unique temporary file next to the target: the rename over the target is atomic.
     std::string pattern = (folder / ".ks-copy-XXXXXX").string();
     const int fd = mkstemp(pattern.data());
     if (fd < 0) {
-        return CodeOf(std::error_code(errno, std::generic_category()), ShellOp::Copy,
-                      !Exists(from));
+        return ShellResultCode(std::error_code(errno, std::generic_category()), ShellOp::Copy,
+                               !Exists(from));
     }
     close(fd);
     const fs::path temporary(pattern);
     auto fail = [&](const std::error_code& cause) {
         std::error_code ignored;
         fs::remove(temporary, ignored);
-        return CodeOf(cause, ShellOp::Copy, !Exists(from));
+        return ShellResultCode(cause, ShellOp::Copy, !Exists(from));
     };
     if (!fs::copy_file(from, temporary, fs::copy_options::overwrite_existing, error)) {
         return fail(error);
@@ -141,16 +139,18 @@ std::int32_t Delete(std::string_view file) {
     const fs::path path = NativePath(file);
     const fs::file_status status = fs::symlink_status(path, error);
     if (error || !fs::exists(status)) {
-        return CodeOf(error ? error : std::make_error_code(std::errc::no_such_file_or_directory),
-                      ShellOp::Delete, false);
+        return ShellResultCode(
+            error ? error : std::make_error_code(std::errc::no_such_file_or_directory),
+            ShellOp::Delete, false);
     }
     // The shell would delete a folder with everything in it; one file is all we ever mean.
     if (fs::is_directory(status)) {
         return kShellNotAFile;
     }
     if (!fs::remove(path, error) || error) {
-        return CodeOf(error ? error : std::make_error_code(std::errc::no_such_file_or_directory),
-                      ShellOp::Delete, false);
+        return ShellResultCode(
+            error ? error : std::make_error_code(std::errc::no_such_file_or_directory),
+            ShellOp::Delete, false);
     }
     return kShellOk;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string_view>
+#include <system_error>
 
 namespace ks {
 
@@ -33,6 +34,11 @@ inline constexpr std::int32_t kShellCancelled = 1223;
 // (operation, source, target (copy only), flags) -> result code.
 using ShellOperation =
     std::function<std::int32_t(ShellOp, std::string_view, std::string_view, std::int32_t)>;
+
+// The result code of a failed system call. A missing entry means a missing source for a
+// copy whose source is gone, a missing target folder for any other copy, and a missing file
+// for a delete.
+std::int32_t ShellResultCode(const std::error_code& error, ShellOp operation, bool sourceGone);
 
 // Copy: source onto target, replacing it; the bytes go to a temporary file of the target's
 // folder first and are renamed over the target, so a failure never leaves half a target.

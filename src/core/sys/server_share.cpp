@@ -1,0 +1,114 @@
+#include "core/sys/server_share.h"
+
+#include <chrono>
+#include <filesystem>
+#include <system_error>
+#include <thread>
+
+#include "core/base/clock.h"
+#include "core/base/event_pump.h"
+#include "core/sys/whole_file.h"
+#include "platform/native_path.h"
+
+namespace ks {
+namespace {
+
+namespace fs = std::filesystem;
+
+// How often the waiting caller lets events run and looks at the call.
+constexpr auto kLookEvery = std::chrono::milliseconds(20);
+
+}  // namespace
+
+ServerShare::ServerShare(Clock& clock, EventPump& pump) : m_clock(clock), m_pump(pump) {}
+
+ShareAnswer ServerShare::Run(std::shared_ptr<State> state, std::function<void(ShareProgress&)> body,
+                             const std::function<void(std::uint64_t)>& onProgress) {
+    if (m_stopping) {
+        return ShareAnswer::kStopped;
+    }
+    if (m_silentThisLoad || *m_blocked >= kMostBlocked) {
+        return ShareAnswer::kNoAnswer;
+    }
+    std::thread([state, body = std::move(body), blocked = m_blocked] {
+        try {
+            body(state->progress);
+        } catch (...) {
+            // Kept as a default-made result: nothing may escape a thread.
+        }
+        const std::lock_guard lock(state->mutex);
+        state->finished = true;
+        if (state->progress.GivenUp()) {
+            --*blocked;
+        }
+        state->done.notify_all();
+    }).detach();
+
+    std::uint64_t beats = 0;
+    std::uint64_t lastSign = m_clock.TickCount64();
+    for (;;) {
+        {
+            std::unique_lock lock(state->mutex);
+            if (state->done.wait_for(lock, kLookEvery, [&] { return state->finished; })) {
+                return ShareAnswer::kAnswered;
+            }
+        }
+        m_pump.DoEvents();
+        const std::uint64_t now = m_clock.TickCount64();
+        if (const std::uint64_t seen = state->progress.Beats(); seen != beats) {
+            beats = seen;
+            lastSign = now;
+        }
+        const bool silent = now - lastSign >= kSilenceMs;
+        if (m_stopping || silent) {
+            const std::lock_guard lock(state->mutex);
+            if (state->finished) {
+                return ShareAnswer::kAnswered;
+            }
+            state->progress.GiveUp();
+            ++*m_blocked;
+            m_silentThisLoad = m_silentThisLoad || silent;
+            return m_stopping ? ShareAnswer::kStopped : ShareAnswer::kNoAnswer;
+        }
+        if (onProgress) {
+            onProgress(state->progress.BytesDone());
+        }
+    }
+}
+
+std::optional<bool> ServerShare::IsFolder(const std::string& folder) {
+    bool found = false;
+    const auto answer = Call<bool>(
+        [folder](ShareProgress&) {
+            std::error_code error;
+            return fs::is_directory(NativePath(folder), error);
+        },
+        found);
+    return answer == ShareAnswer::kAnswered ? std::optional<bool>(found) : std::nullopt;
+}
+
+std::optional<bool> ServerShare::Exists(const std::string& file) {
+    bool found = false;
+    const auto answer = Call<bool>(
+        [file](ShareProgress&) {
+            std::error_code error;
+            return fs::exists(fs::status(NativePath(file), error));
+        },
+        found);
+    return answer == ShareAnswer::kAnswered ? std::optional<bool>(found) : std::nullopt;
+}
+
+std::optional<std::string> ServerShare::ReadSmallFile(const std::string& file) {
+    std::string bytes;
+    const auto answer = Call<std::string>(
+        [file](ShareProgress&) {
+            // Looking the name up reads the share's folder: it belongs to the call as well.
+            std::string read;
+            return ReadWholeFile(NativePath(file), read) == ReadResult::Read ? read : std::string();
+        },
+        bytes);
+    return answer == ShareAnswer::kAnswered ? std::optional<std::string>(std::move(bytes))
+                                            : std::nullopt;
+}
+
+}  // namespace ks

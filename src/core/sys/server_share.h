@@ -1,0 +1,122 @@
+// The server's folders reach the backup machine through a network share, and a failing server
+// makes that share hang or crawl long before it makes it vanish. Every call that touches them
+// (a folder check, an existence test, a settings file read, the copy of a table) runs here on a
+// thread of its own while the caller's thread goes on letting window events run, so that the
+// window stays alive and a stop of the program is heard. A call that shows no sign of life for
+// a minute, or that a stop interrupts, is given up: its thread is left to the kernel and never
+// waited for again; whatever it returns later is thrown away.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace ks {
+
+class Clock;
+class EventPump;
+
+// What a call on the share tells the caller waiting for it, and what it is told back.
+class ShareProgress {
+  public:
+    // The bytes done so far (shown to the operator); also a sign of life.
+    void Bytes(std::uint64_t total) {
+        m_bytes = total;
+        Alive();
+    }
+    // A sign of life of work that does not count bytes (a check of a copied table).
+    void Alive() { ++m_beats; }
+    // The caller stopped waiting: the work ends as soon as it can, and keeps nothing.
+    bool GivenUp() const { return m_givenUp; }
+
+    std::uint64_t BytesDone() const { return m_bytes; }
+    std::uint64_t Beats() const { return m_beats; }
+    void GiveUp() { m_givenUp = true; }
+
+  private:
+    std::atomic<std::uint64_t> m_bytes{0};
+    std::atomic<std::uint64_t> m_beats{0};
+    std::atomic<bool> m_givenUp{false};
+};
+
+enum class ShareAnswer {
+    kAnswered,
+    kNoAnswer,  // no sign of life for the bound, or the share already did not answer this load
+    kStopped,   // the program is stopping
+};
+
+class ServerShare {
+  public:
+    // A call silent this long is given up.
+    static constexpr std::uint64_t kSilenceMs = 60'000;
+    // Calls given up whose threads are still blocked: past this many, no new thread is started
+    // (each blocked one holds a thread until the kernel lets it go).
+    static constexpr int kMostBlocked = 8;
+
+    ServerShare(Clock& clock, EventPump& pump);
+
+    // A new load: the share is asked again even if it did not answer during the last one.
+    void NewLoad() { m_silentThisLoad = false; }
+    // The program is stopping: every wait ends at once and no call starts any more.
+    void RequestStop() { m_stopping = true; }
+    bool Stopping() const { return m_stopping; }
+
+    // Runs `work` on a thread of its own and waits for it with events running; `onProgress`
+    // is called while it waits, with the bytes the work reported. Once a call was given up
+    // for its silence, the later calls of the same load are given up at once: a share that
+    // stopped answering would hold each of them for the whole bound. `work` must not throw
+    // (what it throws is kept as a default-made result).
+    template <class Result>
+    ShareAnswer Call(std::function<Result(ShareProgress&)> work, Result& result,
+                     const std::function<void(std::uint64_t)>& onProgress = nullptr) {
+        auto typed = std::make_shared<Typed<Result>>();
+        const ShareAnswer answer = Run(
+            typed,
+            [typed, work = std::move(work)](ShareProgress& progress) {
+                typed->result = work(progress);
+            },
+            onProgress);
+        if (answer == ShareAnswer::kAnswered) {
+            result = std::move(typed->result);
+        }
+        return answer;
+    }
+
+    // The usual tests, each a call of its own: nullopt when the share did not answer.
+    std::optional<bool> IsFolder(const std::string& folder);
+    std::optional<bool> Exists(const std::string& file);
+    // The bytes of a small file (a settings file); empty when it is missing or unreadable.
+    std::optional<std::string> ReadSmallFile(const std::string& file);
+
+  private:
+    // What the call's thread and the waiting caller share; kept alive by the thread after
+    // the caller gave up.
+    struct State {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        ShareProgress progress;
+    };
+    template <class Result>
+    struct Typed : State {
+        Result result{};
+    };
+
+    ShareAnswer Run(std::shared_ptr<State> state, std::function<void(ShareProgress&)> body,
+                    const std::function<void(std::uint64_t)>& onProgress);
+
+    Clock& m_clock;
+    EventPump& m_pump;
+    bool m_stopping = false;
+    bool m_silentThisLoad = false;
+    // Calls given up whose threads have not returned yet; shared with those threads.
+    std::shared_ptr<std::atomic<int>> m_blocked = std::make_shared<std::atomic<int>>(0);
+};
+
+}  // namespace ks
