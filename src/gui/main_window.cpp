@@ -143,6 +143,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::CloseByProgram() {
     m_closeByProgram = true;
+    if (m_loader != nullptr) {
+        // A copy from a hung share would hold the shutdown below it for good.
+        m_loader->RequestStop();
+    }
     close();
 }
 
@@ -214,6 +218,11 @@ void MainWindow::ShowCopy(bool visible) {
 }
 void MainWindow::SetCopyProgress(int value) {
     m_copyBar->setValue(value);
+}
+void MainWindow::ShowCopyDetail(const std::string& text) {
+    // During a copy the file and its bytes done follow the caption.
+    const QString caption = QStringLiteral("Copie des données en cours");
+    m_copy->setText(text.empty() ? caption : caption + QStringLiteral(" : ") + FromCp(text));
 }
 void MainWindow::ShowTransfer(bool visible) {
     m_transfer->setVisible(visible);

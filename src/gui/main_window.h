@@ -75,6 +75,7 @@ class MainWindow : public QMainWindow, public LoadView {
     void ShowTimingData(int index, const std::string& text) override;
     void ShowCopy(bool visible) override;
     void SetCopyProgress(int value) override;
+    void ShowCopyDetail(const std::string& text) override;
     void ShowTransfer(bool visible) override;
     void BlinkTransfer() override;
     void SetTransferTimer(bool enabled) override;

@@ -20,6 +20,7 @@ class FakeLoadView : public LoadView {
     }
     void ShowCopy(bool visible) override { Set("copy", visible ? "shown" : "hidden"); }
     void SetCopyProgress(int value) override { Set("copyProgress", std::to_string(value)); }
+    void ShowCopyDetail(const std::string& text) override { Set("detail", text); }
     void ShowTransfer(bool visible) override { Set("transfer", visible ? "shown" : "hidden"); }
     void BlinkTransfer() override { Set("blink", std::to_string(++blinks)); }
     void SetTransferTimer(bool enabled) override { Set("timer", enabled ? "on" : "off"); }

@@ -5,22 +5,19 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/app/table_copy.h"
 #include "core/base/dialogs.h"
 #include "core/base/error_handler.h"
 #include "core/base/event_pump.h"
 #include "core/base/load_view.h"
 #include "core/base/trace_sink.h"
-#include "core/db/read_only_table.h"
 #include "core/settings/backup_settings.h"
 #include "core/settings/ini_access.h"
 #include "core/sys/file_ops.h"
 #include "core/sys/folder_ops.h"
+#include "core/sys/server_share.h"
+#include "core/sys/shell_file_operation.h"
 #include "core/sys/text_helpers.h"
-#include "engine/btr_call.h"
-#include "engine/btr_codes.h"
-#include "engine/file_kind.h"
-#include "engine/genuine/genuine_import.h"
-#include "engine/table_snapshot.h"
 #include "platform/cp1252.h"
 #include "platform/native_path.h"
 
@@ -28,6 +25,7 @@ namespace ks {
 namespace {
 
 constexpr std::string_view kCaller = "Frm_Main:DataRecopie";
+constexpr std::string_view kSystemFile = "KS3_Systeme.ini";
 constexpr int kLastSlot = 60;
 constexpr int kProgressMax = 100;
 
@@ -37,23 +35,14 @@ bool IsCopied(int slot) {
            std::find(kLoadTables.begin(), kLoadTables.end(), slot) != kLoadTables.end();
 }
 
-// The record length a table's statistics start with, or 0 when the table could not be
-// opened or asked (its open in the transfer then reports why).
-std::uint32_t RecordLength(engine::BtrCall& engine, const std::string& table) {
-    ReadOnlyTable copy(engine, table);
-    std::array<std::uint8_t, 4096> statistics{};
-    auto length = static_cast<std::uint32_t>(statistics.size());
-    if (!copy.IsOpen() ||
-        copy.Call(engine::op::kStat, statistics.data(), length) != engine::status::kSuccess ||
-        length < 2) {
-        return 0;
-    }
-    return static_cast<std::uint32_t>(statistics[0] | (statistics[1] << 8U));
-}
-
 bool FolderExists(const std::string& folder) {
     std::error_code error;
     return std::filesystem::is_directory(NativePath(folder), error);
+}
+
+// "FdatA22.bt6, 1,25 Mo": the file being copied and what of it is done.
+std::string CopyDetail(FileOps& files, const std::string& source, std::uint64_t bytes) {
+    return source.substr(source.rfind('/') + 1) + ", " + files.LibSize(static_cast<double>(bytes));
 }
 
 }  // namespace
@@ -98,6 +87,7 @@ CopiedSet DatabaseCopy::DataRecopie(std::int16_t set, std::int16_t& status) {
         status = -1;
     } else {
         errors.Guard(kCaller, [&] { m_services.view.ShowCopy(true); });
+        errors.Guard(kCaller, [&] { RemoveAbandonedWork(folders.intermediaire); });
         for (int slot = 0; slot <= kLastSlot; ++slot) {
             errors.Guard(kCaller, [&] {
                 m_services.view.SetCopyProgress(std::min(2 * slot, kProgressMax));
@@ -106,8 +96,18 @@ CopiedSet DatabaseCopy::DataRecopie(std::int16_t set, std::int16_t& status) {
                 copied.PresenceFichier53 = true;
             }
             errors.Guard(kCaller, [&] { m_services.pump.DoEvents(); });
+            if (m_services.share.Stopping()) {
+                // Whatever was copied may not reach a transfer that would not run to its end.
+                m_services.trace.TraceLog(
+                    -1, -1, -1, "Err: Files copy abandoned: the program is stopping", true);
+                status = -1;
+                break;
+            }
         }
-        errors.Guard(kCaller, [&] { m_services.view.ShowCopy(false); });
+        errors.Guard(kCaller, [&] {
+            m_services.view.ShowCopyDetail("");
+            m_services.view.ShowCopy(false);
+        });
     }
     errors.Guard(kCaller, [&] { m_services.view.SetCopyProgress(0); });
     stations.DossierStation2 = folders.dataLocal;
@@ -115,36 +115,58 @@ CopiedSet DatabaseCopy::DataRecopie(std::int16_t set, std::int16_t& status) {
 }
 
 bool DatabaseCopy::CheckFolders(Folders& folders) {
+    ServerShare& share = m_services.share;
+    const auto serverFolder = [&](const std::string& folder) -> std::optional<bool> {
+        if (IsBlank(folder)) {
+            return false;
+        }
+        const std::optional<bool> found = share.IsFolder(folder);
+        if (!found) {
+            TraceNoAnswer(folder);
+        }
+        return found;
+    };
     if (!CheckFolder(folders.configServeur,
                      "Le dossier Config sur le serveur n'est pas paramétré"_cp,
-                     "Le dossier Config sur le serveur n'existe pas:")) {
+                     "Le dossier Config sur le serveur n'existe pas:",
+                     serverFolder(folders.configServeur))) {
         return false;
     }
-    folders.dataServeur = DataFolder(folders.configServeur);
+    // A settings file that does not answer leaves its folder unusable, as a missing one.
+    const std::optional<std::string> dataServeur = ServerDataFolder(folders.configServeur);
+    if (!dataServeur) {
+        return CheckFolder(folders.configServeur, "",
+                           "Le dossier Config sur le serveur n'existe pas:", false);
+    }
+    folders.dataServeur = *dataServeur;
     if (!CheckFolder(folders.dataServeur,
                      "Le dossier des données sur le serveur n'est pas paramétré"_cp,
-                     "Le dossier des données sur le serveur n'existe pas:"_cp)) {
+                     "Le dossier des données sur le serveur n'existe pas:"_cp,
+                     serverFolder(folders.dataServeur))) {
         return false;
     }
-    if (!CheckFolder(folders.configLocal, "Le dossier Config en local n'est pas paramétré"_cp,
-                     "Le dossier Config en local n'existe pas:")) {
+    if (!CheckFolder(
+            folders.configLocal, "Le dossier Config en local n'est pas paramétré"_cp,
+            "Le dossier Config en local n'existe pas:", FolderExists(folders.configLocal))) {
         return false;
     }
     folders.dataLocal = DataFolder(folders.configLocal);
     if (!CheckFolder(folders.dataLocal, "Le dossier des données en local n'est pas paramétré"_cp,
-                     "Le dossier des données en local n'existe pas:"_cp)) {
+                     "Le dossier des données en local n'existe pas:"_cp,
+                     FolderExists(folders.dataLocal))) {
         return false;
     }
     return CheckFolder(folders.intermediaire, "Le dossier intermédiaire n'est pas paramétré"_cp,
-                       "Le dossier intermédiaire n'existe pas:"_cp);
+                       "Le dossier intermédiaire n'existe pas:"_cp,
+                       FolderExists(folders.intermediaire));
 }
 
 bool DatabaseCopy::CheckFolder(const std::string& folder, std::string_view notConfigured,
-                               std::string_view missing) {
+                               std::string_view missing, std::optional<bool> exists) {
     std::string message;
     if (IsBlank(folder)) {
         message = notConfigured;
-    } else if (!FolderExists(folder)) {
+    } else if (!exists.value_or(false)) {
         message = std::string(missing) + "\r\n\r\n" + folder;
     } else {
         return true;
@@ -158,10 +180,39 @@ bool DatabaseCopy::CheckFolder(const std::string& folder, std::string_view notCo
 std::string DatabaseCopy::DataFolder(const std::string& configFolder) {
     std::string folder;
     m_services.errors.Guard(kCaller, [&] {
-        folder = CheckRep(m_services.ini.LectureIni(configFolder + "KS3_Systeme.ini", "Base_01",
-                                                    "Dossier_Data", ""));
+        folder = CheckRep(m_services.ini.LectureIni(configFolder + std::string(kSystemFile),
+                                                    "Base_01", "Dossier_Data", ""));
     });
     return folder;
+}
+
+std::optional<std::string> DatabaseCopy::ServerDataFolder(const std::string& configFolder) {
+    const std::string file = configFolder + std::string(kSystemFile);
+    const std::optional<std::string> bytes = m_services.share.ReadSmallFile(file);
+    if (!bytes) {
+        TraceNoAnswer(file);
+        return std::nullopt;
+    }
+    std::string folder;
+    m_services.errors.Guard(kCaller, [&] {
+        folder = CheckRep(m_services.ini.ValueInText(*bytes, "Base_01", "Dossier_Data", ""));
+    });
+    return folder;
+}
+
+void DatabaseCopy::TraceNoAnswer(const std::string& path) {
+    m_services.trace.TraceLog(-1, -1, -1,
+                              "Err: No answer from the server (" +
+                                  std::to_string(ServerShare::kSilenceMs / 1000) +
+                                  " s without a sign of life): " + path,
+                              true);
+}
+
+void DatabaseCopy::RemoveAbandonedWork(const std::string& folder) {
+    for (const std::string& name : FileOps::ListFiles(folder, ".ks-copy-*")) {
+        std::error_code ignored;
+        std::filesystem::remove(NativePath(folder + name), ignored);
+    }
 }
 
 bool DatabaseCopy::CopySlot(int slot, const Folders& folders, char serverLetter, char otherLetter) {
@@ -187,23 +238,36 @@ bool DatabaseCopy::CopySlot(int slot, const Folders& folders, char serverLetter,
             target = folders.intermediaire + "Fdat" + otherLetter + number;
         }
     });
+    if (IsBlank(source) || m_services.share.Stopping()) {
+        return false;
+    }
+    std::optional<bool> exists;
+    errors.Guard(kCaller, [&] { exists = m_services.share.Exists(source); });
     if (slot == table::kPlayerLog) {
         errors.Guard(kCaller, [&] {
-            present53 = files.File_Exist(source, kCaller);
+            present53 = exists.value_or(false);
+            if (!exists) {
+                TraceNoAnswer(source);
+            }
             if (present53) {
                 trace.Trace("PbBFDATA053Present = True");
             } else {
                 trace.Trace("PbBFDATA053Present = False |File not found: " + source);
-                source.clear();
-                target.clear();
             }
         });
-    }
-    if (IsBlank(source)) {
-        return present53;
+        if (!present53) {
+            return false;
+        }
     }
     errors.Guard(kCaller, [&] {
-        if (!files.File_Exist(source, kCaller)) {
+        if (!exists) {
+            if (slot != table::kPlayerLog && !m_services.share.Stopping()) {
+                TraceNoAnswer(source);
+                trace.Trace("Err: Unable to copy: " + source + " to " + target);
+            }
+            return;
+        }
+        if (!*exists) {
             trace.Trace("Err: Server File not found: " + source);
             return;
         }
@@ -213,7 +277,11 @@ bool DatabaseCopy::CopySlot(int slot, const Folders& folders, char serverLetter,
                 trace.Trace("Err: Unable to delete Temporary File: " + target);
             }
         }
-        if (CopyTableFile(source, target) && HasCatalogueShape(slot, source, target)) {
+        const bool copied = CopyTableFile(slot, source, target);
+        if (m_services.share.Stopping()) {
+            return;
+        }
+        if (copied) {
             trace.Trace("Copy: " + source + " to " + target);
         } else {
             trace.Trace("Err: Unable to copy: " + source + " to " + target);
@@ -222,47 +290,74 @@ bool DatabaseCopy::CopySlot(int slot, const Folders& folders, char serverLetter,
     return present53;
 }
 
-bool DatabaseCopy::HasCatalogueShape(int slot, const std::string& source,
-                                     const std::string& target) {
-    const auto expected =
-        static_cast<std::uint32_t>(m_catalogue[static_cast<std::size_t>(slot)].LongueurEnreg);
-    const std::uint32_t found = RecordLength(m_services.engine, target);
-    if (found == 0 || found == expected) {
-        return true;
+bool DatabaseCopy::CopyTableFile(int slot, const std::string& source, const std::string& target) {
+    FileOps& files = m_services.files;
+    LoadView& view = m_services.view;
+    const std::filesystem::path folder = NativePath(target).parent_path();
+    TableCopy copy;
+    std::uint64_t shown = 0;
+    const std::uint64_t start = files.Ticks();
+    const ShareAnswer answer = m_services.share.Call<TableCopy>(
+        [source, folder, afterRead = m_afterRead](ShareProgress& progress) {
+            return CopyServerTable(source, folder, progress, afterRead);
+        },
+        copy,
+        [&](std::uint64_t bytes) {
+            if (bytes != shown) {
+                shown = bytes;
+                view.ShowCopyDetail(CopyDetail(files, source, bytes));
+            }
+        });
+    const std::uint64_t end = files.Ticks();
+    if (answer == ShareAnswer::kStopped) {
+        return false;
     }
-    m_services.trace.TraceLog(-1, -1, -1,
-                              "Err: Record length " + std::to_string(found) + " instead of " +
-                                  std::to_string(expected) + ": " + source,
-                              true);
-    // Nothing of it may reach the transfer.
-    m_services.files.File_Delete(target, kCaller);
-    return false;
+    if (answer == ShareAnswer::kNoAnswer) {
+        TraceNoAnswer(source);
+        return false;
+    }
+    if (copy.outcome == TableCopy::Outcome::kEmpty) {
+        files.TraceSourceNotFound(source);
+    } else if (copy.plain) {
+        const std::int32_t code =
+            copy.error ? ShellResultCode(copy.error, ShellOp::Copy, false) : kShellOk;
+        files.TraceCopy(source, target, code, end >= start ? end - start : 0);
+    }
+    if (!copy.reason.empty()) {
+        m_services.trace.TraceLog(-1, -1, -1, copy.reason, true);
+    }
+    return copy.outcome == TableCopy::Outcome::kCopied &&
+           Place(slot, source, target, copy.work, copy.recordLength);
 }
 
-bool DatabaseCopy::CopyTableFile(const std::string& source, const std::string& target) {
-    switch (engine::KindOfTableFile(NativePath(source))) {
-        case engine::TableFileKind::kGenuine: {
-            const engine::genuine::ImportResult result =
-                engine::genuine::ImportGenuineTable(NativePath(source), NativePath(target));
-            if (result.status != 0) {
-                m_services.trace.TraceLog(
-                    -1, -1, -1, "Err: Not converted: " + Utf8ToCp1252(result.reason), true);
-            }
-            return result.status == 0;
-        }
-        case engine::TableFileKind::kOursWithLiveLog: {
-            const engine::SnapshotResult result = engine::CopyTableSnapshot(source, target);
-            if (!result.Copied()) {
-                m_services.trace.TraceLog(-1, -1, -1, "Err: No consistent copy: " + result.reason,
-                                          true);
-            }
-            return result.Copied();
-        }
-        case engine::TableFileKind::kOurs:
-        case engine::TableFileKind::kUnknown:
-            break;
+bool DatabaseCopy::Place(int slot, const std::string& source, const std::string& target,
+                         const std::filesystem::path& work, std::uint16_t recordLength) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const auto expected = m_catalogue[static_cast<std::size_t>(slot)].LongueurEnreg;
+    if (recordLength != expected) {
+        m_services.trace.TraceLog(-1, -1, -1,
+                                  "Err: Record length " + std::to_string(recordLength) +
+                                      " instead of " + std::to_string(expected) + ": " + source,
+                                  true);
+        fs::remove(work, error);
+        return false;
     }
-    return m_services.files.File_Copy(source, target);
+    // A table replaced by a copy must not meet the log or journal a killed process left beside
+    // the old one: the record engine would apply it to the new bytes.
+    const fs::path to = NativePath(target);
+    for (const char* side : {"-wal", "-shm", "-journal"}) {
+        fs::path stale = to;
+        stale += side;
+        fs::remove(stale, error);
+    }
+    fs::rename(work, to, error);
+    if (error) {
+        m_services.files.TraceCopy(source, target, ShellResultCode(error, ShellOp::Copy, false), 0);
+        fs::remove(work, error);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace ks

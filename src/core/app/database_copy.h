@@ -1,21 +1,21 @@
 // The first phase of a load: checks the five folders a load needs, tells the two stations and
-// their folders, and copies the server station's table
-// files into the intermediate folder under the letter of a station the backup machine does
-// not use itself, so that the transfer can open the copy beside the local station's files.
-// The local station's files are never touched here.
+// their folders, and copies the server station's table files into the intermediate folder
+// under the letter of a station the backup machine does not use itself, so that the transfer
+// can open the copy beside the local station's files. The local station's files are never
+// touched here. Everything that touches the server's folders goes through the share's
+// bounded calls (server_share.h): a hung share costs a failed copy, never a frozen window.
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 
 #include "core/db/catalogue.h"
+#include "core/sys/watched_copy.h"
 #include "core/transfer/copied_set.h"
-
-namespace ks::engine {
-class BtrCall;
-}  // namespace ks::engine
 
 namespace ks {
 
@@ -26,6 +26,7 @@ class EventPump;
 class FileOps;
 class IniAccess;
 class LoadView;
+class ServerShare;
 class TraceSink;
 
 class DatabaseCopy {
@@ -39,17 +40,20 @@ class DatabaseCopy {
         TraceSink& trace;
         ErrorHandler& errors;
         EventPump& pump;
-        engine::BtrCall& engine;  // reads the shape of each copy
+        ServerShare& share;
     };
 
     explicit DatabaseCopy(Services services);
 
     // The main window's caption, the title of the folder messages.
     void SetCaption(std::string caption) { m_caption = std::move(caption); }
+    // Runs after each piece of a server file read (tests change the source there).
+    void SetAfterRead(AfterRead afterRead) { m_afterRead = std::move(afterRead); }
 
     // Copies the server's table files of backup set `set` (1 or 2). `status` comes back 0
     // when the copy phase ran, whatever happened to single files (each is traced), and -1
-    // when a folder is not configured or missing (the operator is told; nothing is copied).
+    // when a folder is not configured or missing (the operator is told; nothing is copied) or
+    // the program began to stop during the copy (it is abandoned: no transfer may follow).
     // Returns the stations, their folders and whether FDAT053 was copied, for the transfer.
     CopiedSet DataRecopie(std::int16_t set, std::int16_t& status);
 
@@ -65,25 +69,30 @@ class DatabaseCopy {
     // The folder checks in their order; the first failure is shown and ends the checks.
     bool CheckFolders(Folders& folders);
     bool CheckFolder(const std::string& folder, std::string_view notConfigured,
-                     std::string_view missing);
-    // Dossier_Data of [Base_01] in the "KS3_Systeme.ini" of `configFolder`.
+                     std::string_view missing, std::optional<bool> exists);
+    // Dossier_Data of [Base_01] in the "KS3_Systeme.ini" of `configFolder`, the server's read
+    // through the share: nullopt when it did not answer.
     std::string DataFolder(const std::string& configFolder);
+    std::optional<std::string> ServerDataFolder(const std::string& configFolder);
     // True when FDAT053 was there to copy.
     bool CopySlot(int slot, const Folders& folders, char serverLetter, char otherLetter);
-
-    // One table file of the server onto its copy in the intermediate folder; true when the
-    // copy is there. The one place a table file is copied: a closed table byte for byte, a
-    // table the server has open as a consistent snapshot with its log, a genuine file of
-    // the suite's record manager converted into a table of ours (a refusal is traced).
-    bool CopyTableFile(const std::string& source, const std::string& target);
-    // False, with the reason traced, when the copy of `slot` holds records of another length
-    // than the catalogue's: the server holds another table under that name, and every song
-    // looked up in it would be missing, so deleted from the local station.
-    bool HasCatalogueShape(int slot, const std::string& source, const std::string& target);
+    // One table file of the server onto its copy in the intermediate folder, checked; true
+    // when the copy is there.
+    bool CopyTableFile(int slot, const std::string& source, const std::string& target);
+    // Puts the checked copy in the target's place: false, with the reason traced, when its
+    // records are of another length than the catalogue's (the server holds another table
+    // under that name, and every song looked up in it would be missing, so deleted from the
+    // local station) or it cannot take the target's place.
+    bool Place(int slot, const std::string& source, const std::string& target,
+               const std::filesystem::path& work, std::uint16_t recordLength);
+    void TraceNoAnswer(const std::string& path);
+    // Work files of copies given up in earlier loads, whose threads may never return.
+    void RemoveAbandonedWork(const std::string& folder);
 
     Services m_services;
     std::string m_caption;
     CatalogueTable m_catalogue;
+    AfterRead m_afterRead;
 };
 
 }  // namespace ks

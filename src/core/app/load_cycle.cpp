@@ -16,6 +16,8 @@
 #include "core/settings/config_files.h"
 #include "core/settings/ini_access.h"
 #include "core/sys/folder_ops.h"
+#include "core/sys/ini_file.h"
+#include "core/sys/server_share.h"
 #include "core/sys/text_helpers.h"
 
 namespace ks {
@@ -30,7 +32,7 @@ LoadCycle::LoadCycle(Services services) : m_services(std::move(services)) {}
 
 void LoadCycle::DataGestion(std::int16_t hourOffset, bool forced) {
     MainWindowState& state = m_services.state;
-    if (!state.FenetrePrincipaleChargee || state.ChargementEnCours) {
+    if (!state.FenetrePrincipaleChargee || state.ChargementEnCours || m_services.share.Stopping()) {
         return;
     }
     bool due = forced;
@@ -43,7 +45,8 @@ void LoadCycle::DataGestion(std::int16_t hourOffset, bool forced) {
     // Both sets in the same call; the due test is not made again between them.
     m_lastLoad = {};
     ++m_dueLoads;
-    for (std::int16_t set = 1; set <= 2; ++set) {
+    m_services.share.NewLoad();
+    for (std::int16_t set = 1; set <= 2 && !m_services.share.Stopping(); ++set) {
         LoadSet(set, hourOffset);
     }
 }
@@ -75,7 +78,7 @@ void LoadCycle::LoadSet(std::int16_t set, std::int16_t hourOffset) {
     outcome.active = true;
 
     bool busy = false;
-    errors.Guard(kCaller, [&] { busy = SchedulerSaving(folder, station); });
+    errors.Guard(kCaller, [&] { busy = SchedulerSaving(folder, station, set == 1); });
     if (busy) {
         ++state.CompteurAttente;
         errors.Guard(kCaller, [&] {
@@ -167,11 +170,16 @@ void LoadCycle::RunSet(std::int16_t set, std::int16_t hourOffset, SetOutcome& ou
     state.ChargementEnCours = false;
 }
 
-bool LoadCycle::SchedulerSaving(const std::string& folder, std::int32_t station) {
-    std::int32_t count = 0;
-    const std::vector<std::string> lines = m_services.ini.LectureIniListeDesClesDansUneSection(
-        folder + std::string(kSchedulerFile),
-        "Base_00_Station_" + N2S(station, 2, 0, "0", &m_services.errors), count);
+bool LoadCycle::SchedulerSaving(const std::string& folder, std::int32_t station, bool onServer) {
+    const std::string file = folder + std::string(kSchedulerFile);
+    const std::string section = "Base_00_Station_" + N2S(station, 2, 0, "0", &m_services.errors);
+    std::vector<std::string> lines;
+    if (onServer) {
+        lines = IniFile(m_services.share.ReadSmallFile(file).value_or("")).Entries(section);
+    } else {
+        std::int32_t count = 0;
+        lines = m_services.ini.LectureIniListeDesClesDansUneSection(file, section, count);
+    }
     return std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
         const std::size_t equals = line.find('=');
         if (equals == std::string::npos || equals == 0) {

@@ -21,6 +21,7 @@ class ErrorHandler;
 class IniAccess;
 class LoadFields;
 class LoadScheduling;
+class ServerShare;
 class TraceSink;
 struct MainWindowState;
 
@@ -56,6 +57,7 @@ class LoadCycle {
         TraceSink& trace;
         ErrorHandler& errors;
         Clock& clock;
+        ServerShare& share;  // the scheduler file of set 1 is on the server
         Transfer transfer;
     };
 
@@ -74,8 +76,9 @@ class LoadCycle {
   private:
     void LoadSet(std::int16_t set, std::int16_t hourOffset);
     void RunSet(std::int16_t set, std::int16_t hourOffset, SetOutcome& outcome);
-    // True when the scheduler file of `folder` says a save of `station` is in progress.
-    bool SchedulerSaving(const std::string& folder, std::int32_t station);
+    // True when the scheduler file of `folder` says a save of `station` is in progress. A file
+    // of the server that does not answer says nothing: the copy then meets the silent share.
+    bool SchedulerSaving(const std::string& folder, std::int32_t station, bool onServer);
 
     Services m_services;
     std::array<SetOutcome, 2> m_lastLoad{};

@@ -25,6 +25,7 @@ class LoadFields final : public LoadView {
     void ShowTimingData(int index, const std::string& text) override;
     void ShowCopy(bool visible) override { m_window.ShowCopy(visible); }
     void SetCopyProgress(int value) override { m_window.SetCopyProgress(value); }
+    void ShowCopyDetail(const std::string& text) override { m_window.ShowCopyDetail(text); }
     void ShowTransfer(bool visible) override { m_window.ShowTransfer(visible); }
     void BlinkTransfer() override { m_window.BlinkTransfer(); }
     void SetTransferTimer(bool enabled) override { m_window.SetTransferTimer(enabled); }

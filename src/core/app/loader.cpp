@@ -78,10 +78,11 @@ Loader::Loader(LoaderPorts ports)
           .view = m_fields,
       }),
       m_scheduling({m_settings, m_fields, m_state, m_trace, m_errors, m_ports.clock}),
+      m_share(m_ports.clock, m_ports.pump),
       m_copy({m_settings, m_ini, m_files, m_ports.dialogs, m_fields, m_trace, m_errors,
-              m_ports.pump, m_ports.engine}),
+              m_ports.pump, m_share}),
       m_cycle({m_settings, m_ini, m_config, m_copy, m_scheduling, m_fields, m_state, m_trace,
-               m_errors, m_ports.clock,
+               m_errors, m_ports.clock, m_share,
                [this](std::int16_t set, const CopiedSet& copied, const std::int16_t& hourOffset,
                       bool& err95, bool& err8) {
                    m_transfer.DataTransfert(set, copied, hourOffset, err95, err8);

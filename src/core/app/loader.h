@@ -37,6 +37,7 @@
 #include "core/sys/folder_finder.h"
 #include "core/sys/folder_ops.h"
 #include "core/sys/registry.h"
+#include "core/sys/server_share.h"
 #include "core/sys/system_info.h"
 #include "core/transfer/record_transfer.h"
 
@@ -94,6 +95,9 @@ class Loader {
     // caller then ends the process. Either window may be absent.
     void Form_Unload(FormWindow* mainWindow = nullptr, FormWindow* optionsWindow = nullptr);
     bool ApplicationEnFermeture() const { return m_traceState.ApplicationEnFermeture; }
+    // The system asks the program to stop: a copy from the server under way is abandoned at
+    // once (a hung share would hold it), and no load starts any more. The shutdown follows.
+    void RequestStop() { m_share.RequestStop(); }
 
     // --- the menu ------------------------------------------------------------------------
 
@@ -146,6 +150,7 @@ class Loader {
     RecordTransfer m_transfer;
     MainWindowState m_state;
     LoadScheduling m_scheduling;
+    ServerShare m_share;
     DatabaseCopy m_copy;
     LoadCycle m_cycle;
     LookStyle m_look;

@@ -20,6 +20,9 @@ class LoadView {
 
     virtual void ShowCopy(bool visible) = 0;      // LabelCopie
     virtual void SetCopyProgress(int value) = 0;  // ProgressBarCopie, 0 to 100
+    // Beside LabelCopie, the file being copied and its bytes done ("" hides it): on a slow
+    // share the bar stands still for as long as one file takes.
+    virtual void ShowCopyDetail(const std::string& /*text*/) {}
 
     virtual void ShowTransfer(bool visible) = 0;      // LabelTransfert(0)
     virtual void BlinkTransfer() = 0;                 // LabelTransfert(0) visibility inverted

@@ -14,6 +14,7 @@ namespace ks {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
@@ -156,7 +157,8 @@ TEST_P(CopyLetterTest, CopiesEveryListedFileUnderTheOtherStationsLetter) {
         }
         lines.push_back("Copy: " + env.Folder("Serveur/Data") + name + " to " +
                         env.Folder("Temporaire") + copy);
-        EXPECT_EQ(test::TempDir::Read(env.dir.Path() / "Temporaire" / copy), "server " + name);
+        EXPECT_EQ(test::TempDir::Read(env.dir.Path() / "Temporaire" / copy),
+                  test::TempDir::Read(env.dir.Path() / "Serveur/Data" / name));
     }
     std::sort(expected.begin(), expected.end());
     EXPECT_THAT(Copied(), ElementsAreArray(expected));  // the stale log went with the old copy
@@ -213,12 +215,15 @@ TEST_F(DatabaseCopyTest, MissingStationFileOnTheServerIsTracedAndTheOthersAreCop
 
 TEST_F(DatabaseCopyTest, SecondSetCopiesItsOwnStations) {
     env.Start("[Station]\r\nServeur=0\r\nLocal=0\r\nServeur_2=1\r\nLocal_2=2\r\n");
-    env.WriteFile("Serveur/Data/FdatB35.bt6", "second station");
+    fs::copy_file(env.dir.Path() / "Serveur/Data/FdatA35.bt6",
+                  env.dir.Path() / "Serveur/Data/FdatB35.bt6");
 
     EXPECT_EQ(Copy(2), 0);
     EXPECT_EQ(copied.stations.NoStation2, 3);
     EXPECT_EQ(copied.stations.NoStation1, 1);
-    EXPECT_EQ(test::TempDir::Read(env.dir.Path() / "Temporaire/FdatA35.bt6"), "second station");
+    EXPECT_THAT(env.Lines({"Copy: "}),
+                Contains("Copy: " + env.Folder("Serveur/Data") + "FdatB35.bt6 to " +
+                         env.Folder("Temporaire") + "FdatA35.bt6"));
     EXPECT_FALSE(copied.PresenceFichier53);  // the second server station has none
 }
 

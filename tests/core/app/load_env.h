@@ -15,6 +15,7 @@
 #include "core/app/main_window_state.h"
 #include "core/base/error_handler.h"
 #include "core/base/trace_state.h"
+#include "core/db/catalogue.h"
 #include "core/settings/backup_settings.h"
 #include "core/settings/config_files.h"
 #include "core/settings/config_folders.h"
@@ -24,6 +25,7 @@
 #include "core/sys/folder_finder.h"
 #include "core/sys/folder_ops.h"
 #include "core/sys/registry.h"
+#include "core/sys/server_share.h"
 #include "core/sys/system_info.h"
 #include "engine/record_engine.h"
 #include "support/fake_clock.h"
@@ -32,6 +34,7 @@
 #include "support/fake_load_view.h"
 #include "support/recording_trace.h"
 #include "support/temp_dir.h"
+#include "tools/demo/table_writer.h"
 
 namespace ks::test {
 
@@ -57,8 +60,13 @@ struct LoadEnv {
                   "[Base_01]\r\nDossier_Data=" + Folder("Serveur/Data") + "\r\n");
         WriteFile("Local/Config/KS3_Systeme.ini",
                   "[Base_01]\r\nDossier_Data=" + Folder("Local/Data") + "\r\n");
+        // Empty tables of the catalogue's shapes: the copy takes nothing else.
+        CatalogueTable catalogue;
+        InitGeneralData(catalogue);
+        demo::TableWriter writer(engine, catalogue);
         for (const std::string& name : kServerFiles) {
-            WriteFile("Serveur/Data/" + name, "server " + name);
+            writer.Create(Folder("Serveur/Data") + name,
+                          std::stoi(name.substr(name.size() - 6, 2)));
         }
         copy.SetCaption("Caption");
         settings.SetOnFrequencyChanged(
@@ -130,8 +138,10 @@ struct LoadEnv {
 
     LoadScheduling scheduling{{settings, fields, state, trace, errors, clock}};
     engine::RecordEngine engine;
-    DatabaseCopy copy{{settings, ini, files, dialogs, fields, trace, errors, pump, engine}};
+    ServerShare share{clock, pump};
+    DatabaseCopy copy{{settings, ini, files, dialogs, fields, trace, errors, pump, share}};
     LoadCycle cycle{{settings, ini, config, copy, scheduling, fields, state, trace, errors, clock,
+                     share,
                      [this](std::int16_t set, const CopiedSet& copied,
                             const std::int16_t& hourOffset, bool& err95, bool& err8) {
                          transfers.push_back({set, hourOffset, copied});
