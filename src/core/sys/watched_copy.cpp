@@ -117,11 +117,11 @@ std::error_code CopyInPieces(const fs::path& from, const fs::path& to, ShareProg
         if (!WriteAll(out.Get(), piece.data(), static_cast<std::size_t>(got))) {
             return LastError();
         }
+        if (afterRead) {
+            afterRead(from, total);
+        }
         total += static_cast<std::uint64_t>(got);
         progress.Bytes(total);
-        if (afterRead) {
-            afterRead(from);
-        }
     }
 }
 

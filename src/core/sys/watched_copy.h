@@ -16,9 +16,9 @@ namespace ks {
 
 class ShareProgress;
 
-// Called after each piece read (tests append to the source there, as a writer on the server
-// would between two reads).
-using AfterRead = std::function<void(const std::filesystem::path& source)>;
+// Called after each piece read, with the offset it was read at (tests change the source there,
+// as a writer on the server would between two reads).
+using AfterRead = std::function<void(const std::filesystem::path& source, std::uint64_t offset)>;
 
 inline constexpr int kCopyAttempts = 3;
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "load_env.h"
 #include "platform/cp1252.h"
@@ -226,6 +227,51 @@ TEST_F(DatabaseCopyTest, SecondSetCopiesItsOwnStations) {
                          env.Folder("Temporaire") + "FdatA35.bt6"));
     EXPECT_FALSE(copied.PresenceFichier53);  // the second server station has none
 }
+
+// A writer on the server appends to the songs table after the first read of its copy,
+// `changes` times: the copy is made again each time, and a source that changed under all
+// three copies is a copy that failed.
+struct ChangeCase {
+    int changes;
+    bool copied;
+};
+
+class SourceChangeTest : public DatabaseCopyTest,
+                         public ::testing::WithParamInterface<ChangeCase> {};
+
+TEST_P(SourceChangeTest, IsCopiedAgainAndTheThirdChangeFailsTheCopy) {
+    env.Start();
+    const fs::path songs = env.dir.Path() / "Serveur/Data/FdatA22.bt6";
+    int appended = 0;
+    env.copy.SetAfterRead([&](const fs::path& source, std::uint64_t offset) {
+        if (source == songs && offset == 0 && appended < GetParam().changes) {
+            ++appended;
+            std::ofstream(source, std::ios::binary | std::ios::app) << "written meanwhile";
+        }
+    });
+
+    EXPECT_EQ(Copy(), 0);
+
+    const std::string from = env.Folder("Serveur/Data") + "FdatA22.bt6";
+    const std::string to = env.Folder("Temporaire") + "FdatB22.bt6";
+    EXPECT_EQ(appended, GetParam().changes);
+    if (GetParam().copied) {
+        EXPECT_THAT(env.Lines({"Copy: "}), Contains("Copy: " + from + " to " + to));
+        EXPECT_EQ(test::TempDir::Read(env.dir.Path() / "Temporaire/FdatB22.bt6"),
+                  test::TempDir::Read(songs));
+        EXPECT_THAT(env.Lines({"Err: "}), IsEmpty());
+    } else {
+        EXPECT_THAT(
+            env.Lines({"Err: "}),
+            ElementsAre("Err: The server file changed while it was copied, 3 times: " + from,
+                        "Err: Unable to copy: " + from + " to " + to));
+        EXPECT_FALSE(fs::exists(env.dir.Path() / "Temporaire/FdatB22.bt6"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Writer, SourceChangeTest,
+                         ::testing::Values(ChangeCase{1, true}, ChangeCase{2, true},
+                                           ChangeCase{3, false}));
 
 }  // namespace
 }  // namespace ks
