@@ -47,6 +47,10 @@ bool IsLockStatus(std::int16_t status) {
     }
 }
 
+bool IsWrite(std::int16_t operation) {
+    return operation == op::kInsert || operation == op::kUpdate || operation == op::kDelete;
+}
+
 bool IsTransactionControl(std::int16_t operation) {
     return operation == op::kBeginTransaction || operation == op::kEndTransaction ||
            operation == op::kAbortTransaction || operation == op::kBeginConcurrentTransaction;
@@ -107,9 +111,16 @@ std::int16_t BtrieveLayer::BTRieve(std::int16_t base, std::int16_t operation, st
         } else if (!m_db.FichierOuvertBTR(base, station, file)) {
             FileNotOpen(base, operation, file, station, key, caller);
             return;
+        } else if (IsWrite(operation) && m_db.WritesRefused(base, station, file)) {
+            // Reported at the first refusal: once, not once per record.
+            m_db.StatutBTR = st::kAccessDenied;
+            m_db.MarkHistoryStatus(base, m_db.StatutBTR);
         } else {
             CallLoop(base, operation, key, keyNumber, file, station, engineCalled);
             m_db.MarkHistoryStatus(base, m_db.StatutBTR);
+            if (IsWrite(operation) && m_db.StatutBTR == st::kAccessDenied) {
+                m_db.SetWritesRefused(base, station, file);
+            }
         }
         if (operation < 0 || operation > op::kDelete) {
             NormaliseRead(file, m_db.Records);

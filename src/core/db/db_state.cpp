@@ -40,6 +40,15 @@ bool DbState::FichierOuvertBTR(int base, int station, int file) const {
     return m_open[Index(base, station, file)] != 0;
 }
 
+bool DbState::WritesRefused(int base, int station, int file) const {
+    return m_open[Index(base, station, file)] == kRefusingWrites;
+}
+
+void DbState::SetWritesRefused(int base, int station, int file) {
+    std::uint8_t& state = m_open[Index(base, station, file)];
+    state = state != 0 ? kRefusingWrites : state;
+}
+
 void DbState::SetFichierOuvertBTR(int base, int station, int file, bool open) {
     m_open[Index(base, station, file)] = open ? 1 : 0;
 }

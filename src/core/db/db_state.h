@@ -53,6 +53,11 @@ class DbState {
     bool FichierOuvertBTR(int base, int station, int file) const;
     void SetFichierOuvertBTR(int base, int station, int file, bool open);
     std::string& CheminFichierBTR(int base, int file, int stationIndex);
+    // An open file whose engine refused a write with status 46 (a file it may only read, or
+    // one that lost a bundle of writes) refuses them until it is opened again: its later
+    // writes are not sent, and the refusal is reported once.
+    bool WritesRefused(int base, int station, int file) const;
+    void SetWritesRefused(int base, int station, int file);
     std::uint16_t& Longueur(int file);
 
     // History of a slot: lines 0..4 move to 1..5 (line 5 is dropped), `line` becomes line 0.
@@ -69,6 +74,8 @@ class DbState {
     static std::size_t Index(int base, int station, int file);
 
     std::vector<PositionBlock> m_positions;
+    // 0 closed, 1 open, kRefusingWrites open and refusing writes.
+    static constexpr std::uint8_t kRefusingWrites = 2;
     std::vector<std::uint8_t> m_open;
     std::vector<std::string> m_paths;
 };

@@ -45,6 +45,11 @@ bool TransferContext::Lost(std::int16_t status) {
 }
 
 void TransferContext::Report(std::int16_t file, std::int16_t operation, Location where) {
+    // A local table refusing writes was reported by the call layer the first time.
+    if (m_services.db.StatutBTR == st::kAccessDenied &&
+        m_services.db.WritesRefused(0, destination, file)) {
+        return;
+    }
     m_services.report.ErreurBTrieve(0, file, operation, key,
                                     where == Location::Caption ? m_caption : std::string());
 }

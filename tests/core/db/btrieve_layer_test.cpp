@@ -408,6 +408,25 @@ TEST_F(BtrieveLayerTest, WritesReturnDuplicateSilentlyAndReportAnythingElse) {
     EXPECT_THAT(engine.calls, SizeIs(4));
 }
 
+// A table that refused a write with 46 (it may only be read, or it lost a bundle of writes)
+// is reported once: its later writes are refused without a call until it is opened again,
+// and its reads go on.
+TEST_F(BtrieveLayerTest, AWriteRefusedWithFortySixIsReportedOnceUntilTheFileIsOpenedAgain) {
+    engine.defaultStatus = 46;
+    for (const int operation : {2, 3, 4, 2}) {
+        EXPECT_EQ(Call(static_cast<std::int16_t>(operation), 22), 46);
+    }
+    EXPECT_EQ(Reports(), 1);
+    EXPECT_THAT(engine.calls, SizeIs(1));
+    EXPECT_THAT(db.History(0)[0], HasSubstr("S:00046 File:22 Station:1 OP:02"));
+
+    engine.defaultStatus = 0;
+    EXPECT_EQ(Call(5, 22), 0) << "reads go on";
+    MarkOpen(0, 1, 22);
+    EXPECT_EQ(Call(2, 22), 0) << "opened again, the file takes writes";
+    EXPECT_THAT(engine.calls, SizeIs(3));
+}
+
 TEST_F(BtrieveLayerTest, ReadsReturnNotFoundDuplicateAndEndOfFileSilently) {
     for (const std::int16_t status : std::initializer_list<std::int16_t>{4, 5, 9}) {
         engine.Answer(status);
