@@ -43,11 +43,8 @@ void EncodeSegment(const KeySegment& segment, char* bytes) {
     }
 }
 
-}  // namespace
-
-std::string KeyOfRecord(const KeyDef& key, std::string_view record) {
-    std::string bytes;
-    bytes.reserve(key.Length());
+// The key's segments taken from the record one after the other into `bytes`.
+void AppendKeyOfRecord(const KeyDef& key, std::string_view record, std::string& bytes) {
     for (const auto& segment : key.segments) {
         const std::size_t start = segment.position - 1U;
         // The file's shape keeps segments inside the record; a short record gives zeros.
@@ -59,7 +56,25 @@ std::string KeyOfRecord(const KeyDef& key, std::string_view record) {
         }
         bytes.append(segment.length - present, '\0');
     }
+}
+
+}  // namespace
+
+std::string KeyOfRecord(const KeyDef& key, std::string_view record) {
+    std::string bytes;
+    bytes.reserve(key.Length());
+    AppendKeyOfRecord(key, record, bytes);
     return bytes;
+}
+
+void FoldKeyOfRecord(const KeyDef& key, std::string_view record, std::string& out) {
+    out.clear();
+    AppendKeyOfRecord(key, record, out);
+    std::size_t offset = 0;
+    for (const auto& segment : key.segments) {
+        EncodeSegment(segment, out.data() + offset);
+        offset += segment.length;
+    }
 }
 
 std::string FoldKey(const KeyDef& key, std::string_view keyBytes) {

@@ -20,4 +20,13 @@ std::string KeyOfRecord(const KeyDef& key, std::string_view record);
 // caller searches for).
 std::string FoldKey(const KeyDef& key, std::string_view keyBytes);
 
+// The indexed form of a record's key, written into `out` (its room kept from one record to
+// the next: the writes and the checks fold every key of every record).
+void FoldKeyOfRecord(const KeyDef& key, std::string_view record, std::string& out);
+inline std::string FoldKeyOfRecord(const KeyDef& key, std::string_view record) {
+    std::string folded;
+    FoldKeyOfRecord(key, record, folded);
+    return folded;
+}
+
 }  // namespace ks::engine

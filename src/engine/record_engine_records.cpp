@@ -112,7 +112,7 @@ std::int16_t RecordEngine::Insert(Request& request) {
         return result;
     }
     const KeyDef& key = file.Shape().keys[k];
-    const std::string folded = FoldKey(key, KeyOfRecord(key, record));
+    const std::string folded = FoldKeyOfRecord(key, record);
     PositionOn(request, cursor, k, FoundView{id, key.Duplicates() ? id : 0, folded, record});
     return status::kSuccess;
 }

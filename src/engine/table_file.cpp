@@ -208,7 +208,7 @@ std::vector<std::string> TableFile::IndexKeys(std::string_view record) const {
     std::vector<std::string> keys;
     keys.reserve(m_spec.keys.size());
     for (const auto& key : m_spec.keys) {
-        keys.push_back(FoldKey(key, KeyOfRecord(key, record)));
+        keys.push_back(FoldKeyOfRecord(key, record));
     }
     return keys;
 }

@@ -22,7 +22,7 @@ std::string KeyHeldTwice(TableFile& table, std::string_view record) {
         if (shape.keys[k].Duplicates()) {
             continue;
         }
-        const std::string folded = FoldKey(shape.keys[k], KeyOfRecord(shape.keys[k], record));
+        const std::string folded = FoldKeyOfRecord(shape.keys[k], record);
         const auto found = table.FindInWindow(k, Seek::kGreaterOrEqual, folded, 0);
         if (found && found->indexKey == folded) {
             return "key " + std::to_string(k);
