@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <deque>
 #include <filesystem>
 #include <system_error>
 
@@ -28,6 +29,8 @@ constexpr std::string_view kCaller = "Frm_Main:DataRecopie";
 constexpr std::string_view kSystemFile = "KS3_Systeme.ini";
 constexpr int kLastSlot = 60;
 constexpr int kProgressMax = 100;
+// Copies of the server's tables running at once.
+constexpr std::size_t kCopiesAhead = 3;
 
 // FDAT053 is copied when the server has it, the other tables of the load always.
 bool IsCopied(int slot) {
@@ -88,12 +91,34 @@ CopiedSet DatabaseCopy::DataRecopie(std::int16_t set, std::int16_t& status) {
     } else {
         errors.Guard(kCaller, [&] { m_services.view.ShowCopy(true); });
         errors.Guard(kCaller, [&] { RemoveAbandonedWork(folders.intermediaire); });
+        const Letters letters{serverLetter, otherLetter};
+        // The copies of the next tables run while the one before is waited for, checked and
+        // traced: on two cores the checks of a large table and of the smaller ones after it
+        // take the time of the large one.
+        std::deque<SlotCopy> ahead;
+        int begun = -1;
+        const auto beginAhead = [&] {
+            while (ahead.size() < kCopiesAhead) {
+                std::optional<SlotCopy> copy = BeginFrom(begun + 1, folders, letters);
+                if (!copy) {
+                    break;
+                }
+                begun = copy->slot;
+                ahead.push_back(std::move(*copy));
+            }
+        };
         for (int slot = 0; slot <= kLastSlot; ++slot) {
             errors.Guard(kCaller, [&] {
                 m_services.view.SetCopyProgress(std::min(2 * slot, kProgressMax));
             });
-            if (CopySlot(slot, folders, serverLetter, otherLetter)) {
-                copied.PresenceFichier53 = true;
+            beginAhead();
+            if (!ahead.empty() && ahead.front().slot == slot) {
+                SlotCopy current = std::move(ahead.front());
+                ahead.pop_front();
+                beginAhead();
+                if (FinishSlot(current)) {
+                    copied.PresenceFichier53 = true;
+                }
             }
             errors.Guard(kCaller, [&] { m_services.pump.DoEvents(); });
             if (m_services.share.Stopping()) {
@@ -215,59 +240,85 @@ void DatabaseCopy::RemoveAbandonedWork(const std::string& folder) {
     }
 }
 
-bool DatabaseCopy::CopySlot(int slot, const Folders& folders, char serverLetter, char otherLetter) {
+std::optional<DatabaseCopy::SlotCopy> DatabaseCopy::BeginFrom(int first, const Folders& folders,
+                                                              const Letters& letters) {
+    ErrorHandler& errors = m_services.errors;
+    for (int slot = first; slot <= kLastSlot; ++slot) {
+        if (!IsCopied(slot)) {
+            continue;
+        }
+        SlotCopy copy;
+        copy.slot = slot;
+        errors.Guard(kCaller, [&] {
+            // A shared table is copied under the same name, a table of the server station's
+            // own under the other station's letter.
+            if (m_catalogue[static_cast<std::size_t>(slot)].ParStation != "O") {
+                const std::string name = "Fdat" + N2S(slot, 3, 0, "0", &errors) + ".bt6";
+                copy.source = folders.dataServeur + name;
+                copy.target = folders.intermediaire + name;
+            } else {
+                const std::string number = N2S(slot, 2, 0, "0", &errors) + ".bt6";
+                copy.source = folders.dataServeur + "Fdat" + letters.server + number;
+                copy.target = folders.intermediaire + "Fdat" + letters.other + number;
+            }
+            copy.started = m_services.files.Ticks();
+            copy.call = m_services.share.Start<TableCopy>(
+                [source = copy.source, folder = NativePath(copy.target).parent_path(),
+                 afterRead = m_afterRead](ShareProgress& progress) {
+                    return CopyServerTable(source, folder, progress, afterRead);
+                });
+        });
+        return copy;
+    }
+    return std::nullopt;
+}
+
+bool DatabaseCopy::FinishSlot(SlotCopy& copy) {
     ErrorHandler& errors = m_services.errors;
     TraceSink& trace = m_services.trace;
     FileOps& files = m_services.files;
-    std::string source;
-    std::string target;
-    bool present53 = false;
+    const std::string& source = copy.source;
+    const std::string& target = copy.target;
+    TableCopy result;
+    std::uint64_t shown = 0;
+    ShareAnswer answer = ShareAnswer::kStopped;
     errors.Guard(kCaller, [&] {
-        if (!IsCopied(slot)) {
-            return;
-        }
-        // A shared table is copied under the same name, a table of the server station's own
-        // under the other station's letter.
-        if (m_catalogue[static_cast<std::size_t>(slot)].ParStation != "O") {
-            const std::string name = "Fdat" + N2S(slot, 3, 0, "0", &errors) + ".bt6";
-            source = folders.dataServeur + name;
-            target = folders.intermediaire + name;
-        } else {
-            const std::string number = N2S(slot, 2, 0, "0", &errors) + ".bt6";
-            source = folders.dataServeur + "Fdat" + serverLetter + number;
-            target = folders.intermediaire + "Fdat" + otherLetter + number;
-        }
+        answer = m_services.share.Finish(copy.call, result, [&](std::uint64_t bytes) {
+            if (bytes != shown) {
+                shown = bytes;
+                m_services.view.ShowCopyDetail(CopyDetail(files, source, bytes));
+            }
+        });
     });
-    if (IsBlank(source) || m_services.share.Stopping()) {
+    const std::uint64_t now = files.Ticks();
+    const std::uint64_t elapsed = now >= copy.started ? now - copy.started : 0;
+    if (answer == ShareAnswer::kStopped || IsBlank(source)) {
         return false;
     }
-    std::optional<bool> exists;
-    errors.Guard(kCaller, [&] { exists = m_services.share.Exists(source); });
-    if (slot == table::kPlayerLog) {
+    const bool answered = answer == ShareAnswer::kAnswered;
+    const bool missing = answered && result.outcome == TableCopy::Outcome::kMissing;
+    if (copy.slot == table::kPlayerLog) {
         errors.Guard(kCaller, [&] {
-            present53 = exists.value_or(false);
-            if (!exists) {
+            if (!answered) {
                 TraceNoAnswer(source);
             }
-            if (present53) {
+            if (answered && !missing) {
                 trace.Trace("PbBFDATA053Present = True");
             } else {
                 trace.Trace("PbBFDATA053Present = False |File not found: " + source);
             }
         });
-        if (!present53) {
+        if (!answered || missing) {
             return false;
         }
     }
     errors.Guard(kCaller, [&] {
-        if (!exists) {
-            if (slot != table::kPlayerLog && !m_services.share.Stopping()) {
-                TraceNoAnswer(source);
-                trace.Trace("Err: Unable to copy: " + source + " to " + target);
-            }
+        if (!answered) {
+            TraceNoAnswer(source);
+            trace.Trace("Err: Unable to copy: " + source + " to " + target);
             return;
         }
-        if (!*exists) {
+        if (missing) {
             trace.Trace("Err: Server File not found: " + source);
             return;
         }
@@ -277,57 +328,24 @@ bool DatabaseCopy::CopySlot(int slot, const Folders& folders, char serverLetter,
                 trace.Trace("Err: Unable to delete Temporary File: " + target);
             }
         }
-        const bool copied = CopyTableFile(slot, source, target);
-        if (m_services.share.Stopping()) {
-            return;
+        if (result.outcome == TableCopy::Outcome::kEmpty) {
+            files.TraceSourceNotFound(source);
+        } else if (result.plain) {
+            const std::int32_t code =
+                result.error ? ShellResultCode(result.error, ShellOp::Copy, false) : kShellOk;
+            files.TraceCopy(source, target, code, elapsed);
         }
-        if (copied) {
+        if (!result.reason.empty()) {
+            trace.TraceLog(-1, -1, -1, result.reason, true);
+        }
+        if (result.outcome == TableCopy::Outcome::kCopied &&
+            Place(copy.slot, source, target, result.work, result.recordLength)) {
             trace.Trace("Copy: " + source + " to " + target);
         } else {
             trace.Trace("Err: Unable to copy: " + source + " to " + target);
         }
     });
-    return present53;
-}
-
-bool DatabaseCopy::CopyTableFile(int slot, const std::string& source, const std::string& target) {
-    FileOps& files = m_services.files;
-    LoadView& view = m_services.view;
-    const std::filesystem::path folder = NativePath(target).parent_path();
-    TableCopy copy;
-    std::uint64_t shown = 0;
-    const std::uint64_t start = files.Ticks();
-    const ShareAnswer answer = m_services.share.Call<TableCopy>(
-        [source, folder, afterRead = m_afterRead](ShareProgress& progress) {
-            return CopyServerTable(source, folder, progress, afterRead);
-        },
-        copy,
-        [&](std::uint64_t bytes) {
-            if (bytes != shown) {
-                shown = bytes;
-                view.ShowCopyDetail(CopyDetail(files, source, bytes));
-            }
-        });
-    const std::uint64_t end = files.Ticks();
-    if (answer == ShareAnswer::kStopped) {
-        return false;
-    }
-    if (answer == ShareAnswer::kNoAnswer) {
-        TraceNoAnswer(source);
-        return false;
-    }
-    if (copy.outcome == TableCopy::Outcome::kEmpty) {
-        files.TraceSourceNotFound(source);
-    } else if (copy.plain) {
-        const std::int32_t code =
-            copy.error ? ShellResultCode(copy.error, ShellOp::Copy, false) : kShellOk;
-        files.TraceCopy(source, target, code, end >= start ? end - start : 0);
-    }
-    if (!copy.reason.empty()) {
-        m_services.trace.TraceLog(-1, -1, -1, copy.reason, true);
-    }
-    return copy.outcome == TableCopy::Outcome::kCopied &&
-           Place(slot, source, target, copy.work, copy.recordLength);
+    return copy.slot == table::kPlayerLog;
 }
 
 bool DatabaseCopy::Place(int slot, const std::string& source, const std::string& target,

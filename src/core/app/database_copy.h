@@ -13,7 +13,9 @@
 #include <string_view>
 #include <utility>
 
+#include "core/app/table_copy.h"
 #include "core/db/catalogue.h"
+#include "core/sys/server_share.h"
 #include "core/sys/watched_copy.h"
 #include "core/transfer/copied_set.h"
 
@@ -26,7 +28,6 @@ class EventPump;
 class FileOps;
 class IniAccess;
 class LoadView;
-class ServerShare;
 class TraceSink;
 
 class DatabaseCopy {
@@ -74,11 +75,23 @@ class DatabaseCopy {
     // through the share: nullopt when it did not answer.
     std::string DataFolder(const std::string& configFolder);
     std::optional<std::string> ServerDataFolder(const std::string& configFolder);
-    // True when FDAT053 was there to copy.
-    bool CopySlot(int slot, const Folders& folders, char serverLetter, char otherLetter);
-    // One table file of the server onto its copy in the intermediate folder, checked; true
-    // when the copy is there.
-    bool CopyTableFile(int slot, const std::string& source, const std::string& target);
+    struct Letters {
+        char server;  // of the server's station
+        char other;   // of the station the copies take
+    };
+    // One table of the copy list, its copy started on the share.
+    struct SlotCopy {
+        int slot = -1;
+        std::string source;
+        std::string target;
+        ShareCall<TableCopy> call;
+        std::uint64_t started = 0;  // the file operations' ticks
+    };
+    // Starts the copy of the first table of the list from slot `first` on; none past the last.
+    std::optional<SlotCopy> BeginFrom(int first, const Folders& folders, const Letters& letters);
+    // Waits for the copy of one table, traces it and puts it in the target's place; true when
+    // the table was FDAT053, there to copy.
+    bool FinishSlot(SlotCopy& copy);
     // Puts the checked copy in the target's place: false, with the reason traced, when its
     // records are of another length than the catalogue's (the server holds another table
     // under that name, and every song looked up in it would be missing, so deleted from the

@@ -119,6 +119,10 @@ TableCopy CopyServerTable(const std::string& source, const fs::path& folder,
     const fs::path from = NativePath(source);
     std::error_code error;
     const fs::file_status status = fs::status(from, error);
+    if (!fs::exists(status)) {
+        copy.outcome = TableCopy::Outcome::kMissing;
+        return copy;
+    }
     if (fs::is_directory(status)) {
         copy.plain = true;
         copy.error = std::make_error_code(std::errc::is_a_directory);

@@ -22,7 +22,7 @@ namespace ks {
 class ShareProgress;
 
 struct TableCopy {
-    enum class Outcome { kCopied, kEmpty, kFailed };
+    enum class Outcome { kCopied, kMissing, kEmpty, kFailed };
     Outcome outcome = Outcome::kFailed;
     bool plain = false;     // copied byte for byte: traced as a file copy
     std::error_code error;  // why a plain copy failed, when it did
@@ -33,7 +33,8 @@ struct TableCopy {
     std::filesystem::path work;  // the checked copy, when copied
 };
 
-// Copies `source` (Windows-1252) into a work file of `folder` (the target's folder, native).
+// Copies `source` (Windows-1252) into a work file of `folder` (the target's folder, native);
+// kMissing when there is no such file.
 TableCopy CopyServerTable(const std::string& source, const std::filesystem::path& folder,
                           ShareProgress& progress, const AfterRead& afterRead = nullptr);
 

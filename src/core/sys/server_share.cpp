@@ -20,58 +20,69 @@ constexpr auto kLookEvery = std::chrono::milliseconds(20);
 
 }  // namespace
 
+bool ShareCallState::GiveUp() {
+    const std::lock_guard lock(mutex);
+    if (finished || progress.GivenUp()) {
+        return false;
+    }
+    progress.GiveUp();
+    ++*blocked;
+    return true;
+}
+
 ServerShare::ServerShare(Clock& clock, EventPump& pump) : m_clock(clock), m_pump(pump) {}
 
-ShareAnswer ServerShare::Run(std::shared_ptr<State> state, std::function<void(ShareProgress&)> body,
-                             const std::function<void(std::uint64_t)>& onProgress) {
+ShareAnswer ServerShare::Admit() const {
     if (m_stopping) {
         return ShareAnswer::kStopped;
     }
-    if (m_silentThisLoad || *m_blocked >= kMostBlocked) {
-        return ShareAnswer::kNoAnswer;
-    }
-    std::thread([state, body = std::move(body), blocked = m_blocked] {
+    return m_silentThisLoad || *m_blocked >= kMostBlocked ? ShareAnswer::kNoAnswer
+                                                          : ShareAnswer::kAnswered;
+}
+
+void ServerShare::Launch(std::shared_ptr<ShareCallState> state, std::function<void()> body) {
+    std::thread([state, body = std::move(body)] {
         try {
-            body(state->progress);
+            body();
         } catch (...) {
             // Kept as a default-made result: nothing may escape a thread.
         }
         const std::lock_guard lock(state->mutex);
         state->finished = true;
         if (state->progress.GivenUp()) {
-            --*blocked;
+            --*state->blocked;
         }
         state->done.notify_all();
     }).detach();
+}
 
+ShareAnswer ServerShare::Wait(ShareCallState& state,
+                              const std::function<void(std::uint64_t)>& onProgress) {
     std::uint64_t beats = 0;
     std::uint64_t lastSign = m_clock.TickCount64();
     for (;;) {
         {
-            std::unique_lock lock(state->mutex);
-            if (state->done.wait_for(lock, kLookEvery, [&] { return state->finished; })) {
+            std::unique_lock lock(state.mutex);
+            if (state.done.wait_for(lock, kLookEvery, [&] { return state.finished; })) {
                 return ShareAnswer::kAnswered;
             }
         }
         m_pump.DoEvents();
         const std::uint64_t now = m_clock.TickCount64();
-        if (const std::uint64_t seen = state->progress.Beats(); seen != beats) {
+        if (const std::uint64_t seen = state.progress.Beats(); seen != beats) {
             beats = seen;
             lastSign = now;
         }
-        const bool silent = now - lastSign >= kSilenceMs;
+        const bool silent = now - lastSign >= kSilenceMs || m_silentThisLoad;
         if (m_stopping || silent) {
-            const std::lock_guard lock(state->mutex);
-            if (state->finished) {
+            if (!state.GiveUp()) {
                 return ShareAnswer::kAnswered;
             }
-            state->progress.GiveUp();
-            ++*m_blocked;
             m_silentThisLoad = m_silentThisLoad || silent;
             return m_stopping ? ShareAnswer::kStopped : ShareAnswer::kNoAnswer;
         }
         if (onProgress) {
-            onProgress(state->progress.BytesDone());
+            onProgress(state.progress.BytesDone());
         }
     }
 }
@@ -82,17 +93,6 @@ std::optional<bool> ServerShare::IsFolder(const std::string& folder) {
         [folder](ShareProgress&) {
             std::error_code error;
             return fs::is_directory(NativePath(folder), error);
-        },
-        found);
-    return answer == ShareAnswer::kAnswered ? std::optional<bool>(found) : std::nullopt;
-}
-
-std::optional<bool> ServerShare::Exists(const std::string& file) {
-    bool found = false;
-    const auto answer = Call<bool>(
-        [file](ShareProgress&) {
-            std::error_code error;
-            return fs::exists(fs::status(NativePath(file), error));
         },
         found);
     return answer == ShareAnswer::kAnswered ? std::optional<bool>(found) : std::nullopt;

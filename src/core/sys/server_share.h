@@ -51,13 +51,64 @@ enum class ShareAnswer {
     kStopped,   // the program is stopping
 };
 
+// What a call's thread and its caller share; kept alive by the thread after the caller gave
+// up on it.
+struct ShareCallState {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    ShareProgress progress;
+    // Calls given up whose threads have not returned yet, counted by the share.
+    std::shared_ptr<std::atomic<int>> blocked;
+
+    // The caller stops waiting; false when the work had finished anyway.
+    bool GiveUp();
+};
+
+// A call started on the share and not waited for yet. A call that nobody waits for any more
+// is given up when it goes.
+template <class Result>
+class ShareCall {
+  public:
+    ShareCall() = default;
+    ~ShareCall() {
+        if (m_state && !m_collected) {
+            m_state->GiveUp();
+        }
+    }
+    ShareCall(ShareCall&&) noexcept = default;
+    ShareCall& operator=(ShareCall&& other) noexcept {
+        if (this != &other) {
+            if (m_state && !m_collected) {
+                m_state->GiveUp();
+            }
+            m_state = std::move(other.m_state);
+            m_refused = other.m_refused;
+            m_collected = other.m_collected;
+        }
+        return *this;
+    }
+    ShareCall(const ShareCall&) = delete;
+    ShareCall& operator=(const ShareCall&) = delete;
+
+  private:
+    friend class ServerShare;
+    struct State : ShareCallState {
+        Result result{};
+    };
+
+    std::shared_ptr<State> m_state;  // null when the call was not started
+    ShareAnswer m_refused = ShareAnswer::kNoAnswer;
+    bool m_collected = false;
+};
+
 class ServerShare {
   public:
     // A call silent this long is given up.
     static constexpr std::uint64_t kSilenceMs = 60'000;
     // Calls given up whose threads are still blocked: past this many, no new thread is started
     // (each blocked one holds a thread until the kernel lets it go).
-    static constexpr int kMostBlocked = 8;
+    static constexpr int kMostBlocked = 16;
 
     ServerShare(Clock& clock, EventPump& pump);
 
@@ -67,55 +118,62 @@ class ServerShare {
     void RequestStop() { m_stopping = true; }
     bool Stopping() const { return m_stopping; }
 
-    // Runs `work` on a thread of its own and waits for it with events running; `onProgress`
-    // is called while it waits, with the bytes the work reported. Once a call was given up
-    // for its silence, the later calls of the same load are given up at once: a share that
-    // stopped answering would hold each of them for the whole bound. `work` must not throw
-    // (what it throws is kept as a default-made result).
+    // Starts `work` on a thread of its own. Once a call was given up for its silence, the
+    // later calls of the same load are given up at once: a share that stopped answering would
+    // hold each of them for the whole bound. `work` must not throw (what it throws is kept as a
+    // default-made result).
     template <class Result>
-    ShareAnswer Call(std::function<Result(ShareProgress&)> work, Result& result,
-                     const std::function<void(std::uint64_t)>& onProgress = nullptr) {
-        auto typed = std::make_shared<Typed<Result>>();
-        const ShareAnswer answer = Run(
-            typed,
-            [typed, work = std::move(work)](ShareProgress& progress) {
-                typed->result = work(progress);
-            },
-            onProgress);
+    ShareCall<Result> Start(std::function<Result(ShareProgress&)> work) {
+        ShareCall<Result> call;
+        call.m_refused = Admit();
+        if (call.m_refused == ShareAnswer::kAnswered) {
+            auto state = std::make_shared<typename ShareCall<Result>::State>();
+            state->blocked = m_blocked;
+            call.m_state = state;
+            Launch(state,
+                   [state, work = std::move(work)] { state->result = work(state->progress); });
+        }
+        return call;
+    }
+
+    // Waits for a started call with events running; `onProgress` is called while it waits,
+    // with the bytes the work reported. The result is taken when it answered.
+    template <class Result>
+    ShareAnswer Finish(ShareCall<Result>& call, Result& result,
+                       const std::function<void(std::uint64_t)>& onProgress = nullptr) {
+        if (!call.m_state) {
+            return call.m_refused;
+        }
+        call.m_collected = true;
+        const ShareAnswer answer = Wait(*call.m_state, onProgress);
         if (answer == ShareAnswer::kAnswered) {
-            result = std::move(typed->result);
+            result = std::move(call.m_state->result);
         }
         return answer;
     }
 
+    template <class Result>
+    ShareAnswer Call(std::function<Result(ShareProgress&)> work, Result& result,
+                     const std::function<void(std::uint64_t)>& onProgress = nullptr) {
+        ShareCall<Result> call = Start(std::move(work));
+        return Finish(call, result, onProgress);
+    }
+
     // The usual tests, each a call of its own: nullopt when the share did not answer.
     std::optional<bool> IsFolder(const std::string& folder);
-    std::optional<bool> Exists(const std::string& file);
     // The bytes of a small file (a settings file); empty when it is missing or unreadable.
     std::optional<std::string> ReadSmallFile(const std::string& file);
 
   private:
-    // What the call's thread and the waiting caller share; kept alive by the thread after
-    // the caller gave up.
-    struct State {
-        std::mutex mutex;
-        std::condition_variable done;
-        bool finished = false;
-        ShareProgress progress;
-    };
-    template <class Result>
-    struct Typed : State {
-        Result result{};
-    };
-
-    ShareAnswer Run(std::shared_ptr<State> state, std::function<void(ShareProgress&)> body,
-                    const std::function<void(std::uint64_t)>& onProgress);
+    // kAnswered when a new call may start, else what it is answered at once.
+    ShareAnswer Admit() const;
+    static void Launch(std::shared_ptr<ShareCallState> state, std::function<void()> body);
+    ShareAnswer Wait(ShareCallState& state, const std::function<void(std::uint64_t)>& onProgress);
 
     Clock& m_clock;
     EventPump& m_pump;
     bool m_stopping = false;
     bool m_silentThisLoad = false;
-    // Calls given up whose threads have not returned yet; shared with those threads.
     std::shared_ptr<std::atomic<int>> m_blocked = std::make_shared<std::atomic<int>>(0);
 };
 
