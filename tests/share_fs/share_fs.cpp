@@ -48,11 +48,14 @@ std::string Source(const char* path) {
 }
 
 // Sleeps until `deadline`, but gives up (false) once the file system is asked to end, so
-// that a hung or crawling read never keeps SIGTERM or SIGINT from unmounting the share.
+// that a hung or crawling read never keeps SIGTERM or SIGINT from unmounting the share, or
+// once the reader is interrupted by a signal: a network share's hung read gives way to a
+// process being killed (its end waits for every thread), and a FUSE read already taken by the
+// file system would otherwise hold the process for as long as the file system does.
 bool WaitUntil(Clock::time_point deadline) {
     fuse_session* session = fuse_get_session(fuse_get_context()->fuse);
     while (Clock::now() < deadline) {
-        if (fuse_session_exited(session) != 0) {
+        if (fuse_session_exited(session) != 0 || fuse_interrupted() != 0) {
             return false;
         }
         std::this_thread::sleep_for(
