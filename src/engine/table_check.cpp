@@ -37,21 +37,27 @@ void CheckPages(TableFile& file, const char* pragma, std::vector<std::string>& p
     }
 }
 
-// Every record against the shape and every key column against the record, and the next record
-// number against those in use. Stops at the first problem when `first`.
-void CheckRecords(TableFile& file, std::vector<std::string>& problems, bool first) {
+// What a pass over the records looks at besides each record and its keys.
+enum class Pass {
+    kWhole,  // every problem, and the next record number against those in use
+    kCopy,   // the first problem only; a copy is only read, so its next number does not matter
+};
+
+// Every record against the shape and every key column against the record.
+void CheckRecords(TableFile& file, std::vector<std::string>& problems, Pass pass) {
     const FileSpec& shape = file.Shape();
+    const bool whole = pass == Pass::kWhole;
     std::string columns = "id, data";
     for (std::size_t k = 0; k < shape.keys.size(); ++k) {
         columns += ", " + KeyColumn(k);
-        if (shape.keys[k].Duplicates()) {
+        if (whole && shape.keys[k].Duplicates()) {
             columns += ", " + SeqColumn(k);
         }
     }
     SqliteStatement records(file.Db(), "SELECT " + columns + " FROM ks_record");
     std::int64_t highest = 0;
     std::string folded;
-    while (records.Step() && !(first && !problems.empty())) {
+    while (records.Step() && (whole || problems.empty())) {
         const std::int64_t id = records.ColumnInt(0);
         const std::string_view data = records.ColumnView(1);
         highest = std::max(highest, id);
@@ -72,10 +78,13 @@ void CheckRecords(TableFile& file, std::vector<std::string>& problems, bool firs
                 problems.push_back(where() + ": key " + std::to_string(k) +
                                    " does not match the record");
             }
-            if (key.Duplicates()) {
+            if (whole && key.Duplicates()) {
                 highest = std::max(highest, records.ColumnInt(column++));
             }
         }
+    }
+    if (!whole) {
+        return;
     }
     SqliteStatement next(file.Db(), "SELECT next_sequence FROM ks_file");
     if (next.Step() && next.ColumnInt(0) <= highest) {
@@ -101,7 +110,7 @@ std::vector<std::string> CheckTableFile(const std::filesystem::path& path) {
     const FileSpec& shape = file->Shape();
     try {
         CheckPages(*file, "integrity_check", problems);
-        CheckRecords(*file, problems, false);
+        CheckRecords(*file, problems, Pass::kWhole);
         for (std::size_t k = 0; k < shape.keys.size(); ++k) {
             // Each key index must hold every record once: walk it and count.
             SqliteStatement count(file->Db(), "SELECT count(*) FROM ks_record INDEXED BY ks_key" +
@@ -137,7 +146,7 @@ CopyCheck CheckTableCopy(const std::filesystem::path& path, const std::function<
     try {
         CheckPages(*file, "quick_check", problems);
         if (problems.empty()) {
-            CheckRecords(*file, problems, true);
+            CheckRecords(*file, problems, Pass::kCopy);
         }
     } catch (const SqliteError& error) {
         problems.push_back(std::string("storage: ") + error.what());
