@@ -53,7 +53,7 @@ cmake --preset debug >/dev/null
 cmake --build --preset debug --target test_reliability >/dev/null || exit 1
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --target fuzz_ini_file fuzz_engine_call fuzz_trace_line \
-  fuzz_genuine_file >/dev/null || exit 1
+  fuzz_genuine_file fuzz_table_file >/dev/null || exit 1
 
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
@@ -119,10 +119,12 @@ while [ "$(date +%s)" -lt "$deadline" ]; do
   run_test 'FaultedLoads.*' small
   run_test 'BadInput.*' small
   run_test 'LiveServer.*' small
+  run_test 'MusicSongsAdvertising/*' small
   run_fuzz ini_file ini 4096
   run_fuzz engine_call engine 4096
   run_fuzz trace_line trace 4096
   run_fuzz genuine_file genuine 200000
+  run_fuzz table_file table 65536
   echo "round $rounds done: loads $loads, kills $kills, faults $faults, crashes $crashes," \
     "hangs $hangs, records lost $lost"
 done
