@@ -18,12 +18,12 @@
 #include "core/settings/program_folder.h"
 #include "core/sys/folder_ops.h"
 #include "core/sys/instance_lock.h"
-#include "engine/record_engine.h"
 #include "gui/french.h"
 #include "gui/look.h"
 #include "gui/main_window.h"
 #include "gui/qt_ports.h"
 #include "gui/system_stop.h"
+#include "ks/engine/engine.h"
 #include "platform/cp1252.h"
 
 namespace {
@@ -123,8 +123,8 @@ int RunHeadless(const std::string& folder, const std::optional<ks::DateTime>& at
     ks::QuietEventPump quietPump;
     ks::ConsoleDialogs dialogs;
     ks::QuietLoadView quietView;
-    ks::engine::RecordEngine recordEngine;
-    const ks::HeadlessPorts plain{recordEngine, quietPump, quietView};
+    const auto recordEngine = ks::engine::MakeRecordEngine();
+    const ks::HeadlessPorts plain{*recordEngine, quietPump, quietView};
     // Only the crash tests' build of the program puts a port in front of the plain ones.
     const std::unique_ptr<ks::TestPorts> testPorts = ks::MakeTestPorts();
     const ks::HeadlessPorts ports = testPorts ? testPorts->Wrap(plain) : plain;
@@ -158,8 +158,8 @@ int RunDesktop(int argc, char* argv[], const std::string& folder) {
     ks::gui::QtDialogs dialogs;
     ks::gui::MainWindow window;
     dialogs.SetParent(&window);
-    ks::engine::RecordEngine engine;
-    ks::Loader loader({engine, clock, pump, dialogs, window, folder, EndProgram});
+    const auto engine = ks::engine::MakeRecordEngine();
+    ks::Loader loader({*engine, clock, pump, dialogs, window, folder, EndProgram});
     ks::gui::Look look;
     window.Attach(loader, dialogs, look);
     dialogs.SetTrace(&loader.Trace());

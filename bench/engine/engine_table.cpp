@@ -3,7 +3,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "engine/btr_codes.h"
+#include "ks/engine/btr_codes.h"
 
 namespace ks::bench {
 

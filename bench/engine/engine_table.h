@@ -7,7 +7,7 @@
 #include <string>
 
 #include "bench_table.h"
-#include "engine/btr_call.h"
+#include "ks/engine/btr_call.h"
 #include "song_table.h"
 
 namespace ks::bench {

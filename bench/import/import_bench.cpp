@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/genuine/genuine_import.h"
+#include "ks/engine/genuine_import.h"
 #include "song_table.h"
 #include "support/genuine_writer.h"
 

@@ -36,7 +36,7 @@
 #include "core/sys/file_ops.h"
 #include "core/transfer/copied_set.h"
 #include "core/transfer/record_transfer.h"
-#include "engine/record_engine.h"
+#include "ks/engine/engine.h"
 
 namespace ks::bench {
 namespace {
@@ -113,8 +113,8 @@ Outcome Transfer(const std::string& root) {
     trace.SetDossierLog(root + "/Log/");
     traceState.TraceFichierActif = true;
 
-    engine::RecordEngine recordEngine;
-    CountingEngine counted(recordEngine);
+    const auto recordEngine = engine::MakeRecordEngine();
+    CountingEngine counted(*recordEngine);
     DbState db;
     LoadStations stations;
     CopiedSet copied;

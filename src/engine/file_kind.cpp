@@ -1,4 +1,4 @@
-#include "engine/file_kind.h"
+#include "ks/engine/file_kind.h"
 
 #include <array>
 #include <cstring>

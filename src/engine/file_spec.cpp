@@ -1,6 +1,6 @@
-#include "engine/file_spec.h"
+#include "ks/engine/file_spec.h"
 
-#include "engine/btr_codes.h"
+#include "ks/engine/btr_codes.h"
 
 namespace ks::engine {
 namespace {

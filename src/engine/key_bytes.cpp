@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/btr_codes.h"
+#include "ks/engine/btr_codes.h"
 
 namespace ks::engine {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/file_spec.h"
+#include "ks/engine/file_spec.h"
 
 namespace ks::engine {
 

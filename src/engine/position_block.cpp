@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/btr_call.h"
+#include "ks/engine/btr_call.h"
 
 namespace ks::engine {
 namespace {

@@ -8,9 +8,9 @@
 #include <system_error>
 #include <utility>
 
-#include "engine/btr_codes.h"
-#include "engine/file_spec.h"
 #include "engine/status_map.h"
+#include "ks/engine/btr_codes.h"
+#include "ks/engine/file_spec.h"
 #include "platform/native_path.h"
 
 namespace ks::engine {
@@ -36,6 +36,10 @@ bool ValidOpenMode(std::int8_t mode) {
 }
 
 }  // namespace
+
+std::unique_ptr<BtrCall> MakeRecordEngine(EngineOptions options) {
+    return std::make_unique<RecordEngine>(std::move(options));
+}
 
 RecordEngine::RecordEngine(EngineOptions options)
     : m_options(std::move(options)), m_tag(std::random_device{}()) {}

@@ -1,7 +1,7 @@
-// The record engine: the classic call over table files of our own SQLite-based format. One
-// object per program; the files it has open, their position blocks' handles and the caller's
-// transaction are its own state. See the "Record engine" section of README.md for what a
-// commit spanning several files guarantees.
+// The record engine behind MakeRecordEngine (ks/engine/engine.h): the classic call over table
+// files of our own SQLite-based format. The files it has open, their position blocks' handles
+// and the caller's transaction are its own state. See the "Record engine" section of README.md
+// for what a commit spanning several files guarantees.
 #pragma once
 
 #include <chrono>
@@ -16,35 +16,13 @@
 #include <thread>
 #include <vector>
 
-#include "engine/btr_call.h"
 #include "engine/long_key_memory.h"
 #include "engine/position_block.h"
 #include "engine/table_file.h"
+#include "ks/engine/btr_call.h"
+#include "ks/engine/engine.h"
 
 namespace ks::engine {
-
-inline constexpr int kDefaultBundleOperations = 500;
-inline constexpr int kDefaultBundleAgeMs = 50;
-
-struct EngineOptions {
-    // How long a call waits for a lock held by another process before answering 84 or 85.
-    int busyTimeoutMs = 20;
-    // SQLite file layer to use (empty: the default); tests put a failing one here.
-    std::string vfs;
-    // False lets commits return before the disk has the data: for tests, which create and
-    // throw away thousands of small files. A power cut may then lose the commits since the
-    // last checkpoint; it never damages a file.
-    bool waitForDisk = true;
-    // Writes outside a transaction of the caller are committed in bundles: when a file's
-    // bundle holds this many writes, or is this old (checked at every call and by the
-    // engine's own timer, so that another process never waits longer whatever the caller
-    // does), and at close, stop and the begin of a transaction. See README.md for how the
-    // numbers were chosen.
-    int bundleOperations = kDefaultBundleOperations;
-    int bundleAgeMs = kDefaultBundleAgeMs;
-    // Told the file of each bundle committed (for tests); runs under the engine's lock.
-    std::function<void(const std::filesystem::path&)> onBundleCommitted;
-};
 
 class RecordEngine final : public BtrCall {
   public:

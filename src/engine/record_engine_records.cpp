@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "engine/btr_codes.h"
-#include "engine/file_spec.h"
 #include "engine/key_bytes.h"
 #include "engine/record_engine.h"
+#include "ks/engine/btr_codes.h"
+#include "ks/engine/file_spec.h"
 
 namespace ks::engine {
 namespace {

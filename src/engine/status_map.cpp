@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "engine/btr_codes.h"
+#include "ks/engine/btr_codes.h"
 
 namespace ks::engine {
 

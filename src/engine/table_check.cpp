@@ -1,4 +1,4 @@
-#include "engine/table_check.h"
+#include "ks/engine/table_check.h"
 
 #include <algorithm>
 #include <memory>

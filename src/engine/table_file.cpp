@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "engine/btr_codes.h"
 #include "engine/key_bytes.h"
 #include "engine/table_schema.h"
+#include "ks/engine/btr_codes.h"
 
 namespace ks::engine {
 namespace fs = std::filesystem;

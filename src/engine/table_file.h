@@ -19,8 +19,8 @@
 #include <utility>
 #include <vector>
 
-#include "engine/file_spec.h"
 #include "engine/sqlite_handle.h"
+#include "ks/engine/file_spec.h"
 
 namespace ks::engine {
 
@@ -78,6 +78,9 @@ inline constexpr std::int32_t kTableApplicationId = 0x4B534254;  // "KSBT"
 inline constexpr int kFirstTableFormat = 1;
 inline constexpr int kTableFormatVersion = 2;
 int TableFormatOf(const FileSpec& shape);
+
+// True when `header`, the first 100 bytes of a file of `fileSize` bytes, is a table file's.
+bool IsTableHeader(const unsigned char* header, std::int64_t fileSize);
 
 class TableFile {
   public:

@@ -6,12 +6,12 @@
 #include <random>
 #include <system_error>
 
-#include "engine/btr_codes.h"
-#include "engine/file_kind.h"
 #include "engine/side_files.h"
 #include "engine/sole_use.h"
 #include "engine/table_file.h"
 #include "engine/table_schema.h"
+#include "ks/engine/btr_codes.h"
+#include "ks/engine/file_kind.h"
 
 namespace ks::engine {
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "engine/table_snapshot.h"
+#include "ks/engine/table_snapshot.h"
 
 #include <sqlite3.h>
 #include <sys/stat.h>

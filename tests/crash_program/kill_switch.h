@@ -13,7 +13,7 @@
 #include "core/base/event_pump.h"
 #include "core/ports/console_ports.h"
 #include "core/ports/test_ports.h"
-#include "engine/btr_call.h"
+#include "ks/engine/btr_call.h"
 
 namespace ks {
 

@@ -11,9 +11,9 @@
 #include <thread>
 
 #include "durability_support.h"
-#include "engine/btr_codes.h"
 #include "engine/record_engine.h"
 #include "faulty_vfs.h"
+#include "ks/engine/btr_codes.h"
 #include "support/temp_dir.h"
 
 namespace ks::test::durability {

@@ -12,9 +12,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "engine/btr_codes.h"
 #include "engine/record_engine.h"
-#include "engine/table_check.h"
+#include "ks/engine/btr_codes.h"
+#include "ks/engine/table_check.h"
 
 namespace ks::test::durability {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/btr_call.h"
 #include "engine/record_engine.h"
+#include "ks/engine/btr_call.h"
 
 namespace ks::test::durability {
 

@@ -9,8 +9,8 @@
 #include <iostream>
 
 #include "engine/record_engine.h"
-#include "engine/table_check.h"
 #include "faulty_vfs.h"
+#include "ks/engine/table_check.h"
 #include "support/run_as.h"
 #include "support/temp_dir.h"
 #include "table_client.h"

@@ -1,5 +1,5 @@
 // What the engine tells of a file under a table's name, as the load's copy asks it.
-#include "engine/file_kind.h"
+#include "ks/engine/file_kind.h"
 
 #include <gtest/gtest.h>
 

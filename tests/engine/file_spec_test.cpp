@@ -1,5 +1,5 @@
 // The create buffer: read into a file's shape, kept in the file, and given back by stat.
-#include "engine/file_spec.h"
+#include "ks/engine/file_spec.h"
 
 #include <gtest/gtest.h>
 

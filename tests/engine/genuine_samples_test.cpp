@@ -8,9 +8,13 @@
 #include <fstream>
 #include <sstream>
 
-#include "engine/genuine/genuine_import.h"
-#include "engine/table_check.h"
+#include "engine/genuine/byte_source.h"
+#include "engine/genuine/genuine_file.h"
+#include "engine/genuine/genuine_shape.h"
+#include "engine/table_file.h"
 #include "ks-table/table_tool.h"
+#include "ks/engine/genuine_import.h"
+#include "ks/engine/table_check.h"
 #include "support/sha256.h"
 #include "support/temp_dir.h"
 #include "table_client.h"
@@ -27,6 +31,10 @@ TableOpenOptions Fast() {
     TableOpenOptions options;
     options.waitForDisk = false;
     return options;
+}
+
+genuine::ImportOptions FastImport() {
+    return {.waitForDisk = false};
 }
 
 struct Published {
@@ -94,7 +102,7 @@ TEST(GenuineSamples, ImportWithEveryPublishedFigureAndTheGenuineKeyOrders) {
     for (const auto& sample : samples) {
         SCOPED_TRACE(sample.file);
         const std::string target = dir.Folder() + sample.file + ".bt6";
-        const auto result = ImportGenuineTable(kSamples + sample.file, target, Fast());
+        const auto result = ImportGenuineTable(kSamples + sample.file, target, FastImport());
         ASSERT_EQ(result.status, 0) << result.reason;
         EXPECT_EQ(result.records, sample.records);
         EXPECT_EQ(Tool(engine, {"stat", target}), sample.stat);
@@ -241,13 +249,13 @@ TEST(GenuineSamples, DamageIsRefusedWithItsReasonAndTheTargetKept) {
     };
     ks::test::TempDir dir;
     const std::string target = dir.Folder() + "kept.bt6";
-    ASSERT_EQ(ImportGenuineTable(kSamples + "WGSMENU2.DAT", target, Fast()).status, 0);
+    ASSERT_EQ(ImportGenuineTable(kSamples + "WGSMENU2.DAT", target, FastImport()).status, 0);
     const std::string before = ks::test::TempDir::Read(target);
     for (const auto& c : cases) {
         std::string bytes = ks::test::TempDir::Read(kSamples + c.file);
         c.damage(bytes);
         const std::string damaged = dir.Write(c.file, bytes);
-        const auto result = ImportGenuineTable(damaged, target, Fast());
+        const auto result = ImportGenuineTable(damaged, target, FastImport());
         EXPECT_EQ(result.status, c.status) << c.name;
         EXPECT_EQ(result.reason, c.reason) << c.name;
         EXPECT_EQ(ks::test::TempDir::Read(target), before) << c.name;
@@ -260,14 +268,14 @@ TEST(GenuineSamples, DamageIsRefusedWithItsReasonAndTheTargetKept) {
 TEST(GenuineSamples, AMissingSourceOrATargetOpenElsewhereLeavesTheTargetAlone) {
     ks::test::TempDir dir;
     const std::string target = dir.Folder() + "open.bt6";
-    ASSERT_EQ(ImportGenuineTable(kSamples + "GALTELA.DAT", target, Fast()).status, 0);
-    const auto missing = ImportGenuineTable(dir.Folder() + "NONE.DAT", target, Fast());
+    ASSERT_EQ(ImportGenuineTable(kSamples + "GALTELA.DAT", target, FastImport()).status, 0);
+    const auto missing = ImportGenuineTable(dir.Folder() + "NONE.DAT", target, FastImport());
     EXPECT_EQ(missing.status, status::kFileNotFound);
     EXPECT_EQ(missing.reason, "NONE.DAT: cannot be opened for reading");
     RecordEngine engine(test::FastOptions());
     test::TableClient holder(engine);
     ASSERT_EQ(holder.Open(target), 0);
-    const auto locked = ImportGenuineTable(kSamples + "WGSMENU2.DAT", target, Fast());
+    const auto locked = ImportGenuineTable(kSamples + "WGSMENU2.DAT", target, FastImport());
     EXPECT_EQ(locked.status, status::kFileLocked);
     EXPECT_EQ(locked.reason, "open.bt6: open elsewhere, not replaced");
     EXPECT_EQ(test::WalkKey(engine, target, 0).size(), 73U);

@@ -9,9 +9,9 @@
 
 #include <set>
 
-#include "engine/genuine/genuine_import.h"
 #include "engine/key_bytes.h"
-#include "engine/table_check.h"
+#include "ks/engine/genuine_import.h"
+#include "ks/engine/table_check.h"
 #include "support/temp_dir.h"
 #include "table_client.h"
 
@@ -102,7 +102,7 @@ TEST(GenuineWriter, FilesOfTheSuiteShapesImportAsTheSameRecordsInserted) {
         const std::string genuine = dir.Folder() + "genuine.dat";
         ASSERT_TRUE(ks::test::WriteGenuineFile(genuine, s.shape, records));
         const std::string imported = dir.Folder() + "imported.bt6";
-        const auto result = ImportGenuineTable(genuine, imported, options);
+        const auto result = ImportGenuineTable(genuine, imported, {options.waitForDisk});
         ASSERT_EQ(result.status, 0) << result.reason;
         EXPECT_EQ(result.records, records.size());
         EXPECT_EQ(CheckTableFile(imported), std::vector<std::string>{});

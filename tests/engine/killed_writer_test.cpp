@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "durability_support.h"
-#include "engine/btr_codes.h"
 #include "engine/record_engine.h"
+#include "ks/engine/btr_codes.h"
 #include "support/temp_dir.h"
 
 namespace ks::test::durability {

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/btr_call.h"
-#include "engine/btr_codes.h"
 #include "engine/record_engine.h"
+#include "ks/engine/btr_call.h"
+#include "ks/engine/btr_codes.h"
 
 namespace ks::engine::test {
 

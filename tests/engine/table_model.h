@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/btr_codes.h"
+#include "ks/engine/btr_codes.h"
 
 namespace ks::engine::test {
 

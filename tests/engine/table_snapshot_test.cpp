@@ -2,7 +2,7 @@
 // pause, each copy is one whole table holding a prefix of the writer's commits; the source is
 // never changed; a source on a folder the copier may only read copies as well; failures say
 // what failed and leave the target as it was.
-#include "engine/table_snapshot.h"
+#include "ks/engine/table_snapshot.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@
 #include <thread>
 
 #include "durability_support.h"
-#include "engine/btr_codes.h"
 #include "engine/record_engine.h"
+#include "ks/engine/btr_codes.h"
 #include "support/run_as.h"
 #include "support/temp_dir.h"
 

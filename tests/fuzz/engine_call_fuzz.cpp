@@ -20,9 +20,9 @@
 
 #include "engine/long_key_memory.h"
 #include "engine/record_engine.h"
-#include "engine/table_check.h"
 #include "engine/table_client.h"
 #include "engine/table_model.h"
+#include "ks/engine/table_check.h"
 
 namespace {
 

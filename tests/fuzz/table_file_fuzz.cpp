@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "engine/record_engine.h"
-#include "engine/table_check.h"
 #include "engine/table_client.h"
+#include "ks/engine/table_check.h"
 
 namespace {
 

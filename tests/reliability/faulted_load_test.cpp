@@ -19,9 +19,9 @@
 
 #include "core/app/load_once.h"
 #include "core/app/loader.h"
-#include "engine/btr_codes.h"
 #include "engine/faulty_vfs.h"
 #include "engine/record_engine.h"
+#include "ks/engine/btr_codes.h"
 #include "station.h"
 #include "support/fake_clock.h"
 #include "support/fake_dialogs.h"

@@ -13,8 +13,8 @@
 #include <thread>
 
 #include "core/db/catalogue.h"
-#include "engine/btr_codes.h"
 #include "engine/record_engine.h"
+#include "ks/engine/btr_codes.h"
 #include "station.h"
 #include "support/table_reader.h"
 

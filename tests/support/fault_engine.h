@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/btr_call.h"
+#include "ks/engine/btr_call.h"
 
 namespace ks::test {
 

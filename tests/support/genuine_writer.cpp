@@ -5,8 +5,8 @@
 #include <map>
 
 #include "core/db/structure_btr.h"
-#include "engine/btr_codes.h"
 #include "engine/key_bytes.h"
+#include "ks/engine/btr_codes.h"
 
 namespace ks::test {
 namespace {

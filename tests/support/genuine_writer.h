@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_spec.h"
+#include "ks/engine/file_spec.h"
 
 namespace ks::test {
 

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "core/db/record_layout.h"
-#include "engine/btr_codes.h"
+#include "ks/engine/btr_codes.h"
 #include "tools/demo/table_writer.h"
 
 namespace ks::test {

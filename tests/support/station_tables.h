@@ -9,7 +9,7 @@
 
 #include "core/db/catalogue.h"
 #include "core/db/record_buffer.h"
-#include "engine/btr_call.h"
+#include "ks/engine/btr_call.h"
 
 namespace ks::test {
 

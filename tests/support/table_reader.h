@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/btr_codes.h"
 #include "engine/record_engine.h"
+#include "ks/engine/btr_codes.h"
 
 namespace ks::test {
 

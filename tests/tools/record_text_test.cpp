@@ -2,9 +2,9 @@
 // line.
 #include <gtest/gtest.h>
 
-#include "engine/btr_codes.h"
 #include "ks-table/key_description.h"
 #include "ks-table/record_escape.h"
+#include "ks/engine/btr_codes.h"
 
 namespace ks::engine::tool {
 namespace {

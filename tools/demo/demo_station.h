@@ -13,7 +13,7 @@
 #include "core/base/date_time.h"
 #include "core/db/catalogue.h"
 #include "core/db/record_buffer.h"
-#include "engine/btr_call.h"
+#include "ks/engine/btr_call.h"
 #include "tools/demo/demo_folders.h"
 #include "tools/demo/demo_library.h"
 #include "tools/demo/demo_records.h"

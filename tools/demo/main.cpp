@@ -23,7 +23,7 @@
 #include "core/sys/registry.h"
 #include "core/sys/system_info.h"
 #include "core/sys/text_helpers.h"
-#include "engine/record_engine.h"
+#include "ks/engine/engine.h"
 #include "platform/cp1252.h"
 #include "platform/native_path.h"
 #include "tools/demo/demo_station.h"
@@ -170,8 +170,8 @@ int Run(const CommandLine& line) {
     // local file when it no longer opens).
     engine::EngineOptions engineOptions;
     engineOptions.waitForDisk = false;
-    engine::RecordEngine recordEngine(engineOptions);
-    DemoStation station(errors, folderOps, ini, recordEngine, folders);
+    const auto recordEngine = engine::MakeRecordEngine(engineOptions);
+    DemoStation station(errors, folderOps, ini, *recordEngine, folders);
     DemoOptions options;
     options.Today = line.date ? *line.date : clock.Now();
     options.FreshLocal = line.fresh;

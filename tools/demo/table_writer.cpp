@@ -6,7 +6,7 @@
 
 #include "core/base/failure.h"
 #include "core/db/structure_btr.h"
-#include "engine/btr_codes.h"
+#include "ks/engine/btr_codes.h"
 
 namespace ks::demo {
 namespace {

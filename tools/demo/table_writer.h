@@ -11,7 +11,7 @@
 #include <string>
 
 #include "core/db/catalogue.h"
-#include "engine/btr_call.h"
+#include "ks/engine/btr_call.h"
 #include "tools/demo/demo_records.h"
 
 namespace ks::demo {

@@ -7,9 +7,9 @@
 #include "core/db/db_limits.h"
 #include "core/db/key_buffer.h"
 #include "core/db/structure_btr.h"
-#include "engine/btr_call.h"
-#include "engine/btr_codes.h"
 #include "ks-table/table_tool.h"
+#include "ks/engine/btr_call.h"
+#include "ks/engine/btr_codes.h"
 #include "platform/cp1252.h"
 
 namespace ks {

@@ -5,7 +5,7 @@
 #include <iterator>
 #include <vector>
 
-#include "engine/btr_codes.h"
+#include "ks/engine/btr_codes.h"
 
 namespace ks::engine::tool {
 namespace {

@@ -4,18 +4,18 @@
 #include <string>
 #include <vector>
 
-#include "engine/record_engine.h"
 #include "ks-table/catalogue_create_command.h"
 #include "ks-table/table_tool.h"
+#include "ks/engine/engine.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    ks::engine::RecordEngine engine;
+    const auto engine = ks::engine::MakeRecordEngine();
     // "create FILE --catalogue N" builds the file from the loader's catalogue.
-    if (const auto code = ks::RunCatalogueCreate(args, engine, std::cout, std::cerr)) {
+    if (const auto code = ks::RunCatalogueCreate(args, *engine, std::cout, std::cerr)) {
         return *code;
     }
-    const int code = ks::engine::tool::RunTableTool(args, engine, std::cin, std::cout, std::cerr);
+    const int code = ks::engine::tool::RunTableTool(args, *engine, std::cin, std::cout, std::cerr);
     if (code == ks::engine::tool::kExitUsage) {
         std::cerr << "       ks-table create FILE --catalogue N [--keep]\n";
     } else if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {

@@ -7,12 +7,12 @@
 #include <iostream>
 #include <optional>
 
-#include "engine/btr_codes.h"
-#include "engine/file_spec.h"
-#include "engine/genuine/genuine_import.h"
-#include "engine/table_check.h"
 #include "ks-table/key_description.h"
 #include "ks-table/record_escape.h"
+#include "ks/engine/btr_codes.h"
+#include "ks/engine/file_spec.h"
+#include "ks/engine/genuine_import.h"
+#include "ks/engine/table_check.h"
 #include "platform/cp1252.h"
 #include "platform/native_path.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/btr_call.h"
+#include "ks/engine/btr_call.h"
 
 namespace ks::engine::tool {
 

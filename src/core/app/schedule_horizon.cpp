@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "core/db/read_only_table.h"
-#include "engine/btr_call.h"
-#include "engine/btr_codes.h"
+#include "ks/engine/btr_call.h"
+#include "ks/engine/btr_codes.h"
 
 namespace ks {
 namespace {

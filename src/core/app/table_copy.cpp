@@ -8,11 +8,11 @@
 #include <optional>
 
 #include "core/sys/server_share.h"
-#include "engine/btr_codes.h"
-#include "engine/file_kind.h"
-#include "engine/genuine/genuine_import.h"
-#include "engine/table_check.h"
-#include "engine/table_snapshot.h"
+#include "ks/engine/btr_codes.h"
+#include "ks/engine/file_kind.h"
+#include "ks/engine/genuine_import.h"
+#include "ks/engine/table_check.h"
+#include "ks/engine/table_snapshot.h"
 #include "platform/cp1252.h"
 #include "platform/native_path.h"
 

@@ -13,8 +13,8 @@
 #include "core/db/key_buffer.h"
 #include "core/db/read_normalisation.h"
 #include "core/sys/text_helpers.h"
-#include "engine/btr_call.h"
-#include "engine/btr_codes.h"
+#include "ks/engine/btr_call.h"
+#include "ks/engine/btr_codes.h"
 #include "platform/cp1252.h"
 
 namespace ks {

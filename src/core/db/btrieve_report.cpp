@@ -8,7 +8,7 @@
 #include "core/db/db_state.h"
 #include "core/db/message_sink.h"
 #include "core/sys/text_helpers.h"
-#include "engine/btr_codes.h"
+#include "ks/engine/btr_codes.h"
 #include "platform/cp1252.h"
 
 namespace ks {

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "core/sys/text_helpers.h"
-#include "engine/btr_codes.h"
+#include "ks/engine/btr_codes.h"
 #include "platform/cp1252.h"
 
 namespace ks {

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "engine/btr_call.h"
+#include "ks/engine/btr_call.h"
 
 namespace ks {
 

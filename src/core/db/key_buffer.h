@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/btr_call.h"
+#include "ks/engine/btr_call.h"
 
 namespace ks {
 

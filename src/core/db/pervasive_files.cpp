@@ -13,8 +13,8 @@
 #include "core/sys/file_ops.h"
 #include "core/sys/folder_ops.h"
 #include "core/sys/text_helpers.h"
-#include "engine/btr_call.h"
-#include "engine/btr_codes.h"
+#include "ks/engine/btr_call.h"
+#include "ks/engine/btr_codes.h"
 #include "platform/native_path.h"
 
 namespace ks {

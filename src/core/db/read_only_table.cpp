@@ -1,6 +1,6 @@
 #include "core/db/read_only_table.h"
 
-#include "engine/btr_codes.h"
+#include "ks/engine/btr_codes.h"
 
 namespace ks {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/db/key_buffer.h"
-#include "engine/btr_call.h"
+#include "ks/engine/btr_call.h"
 
 namespace ks {
 

@@ -8,7 +8,7 @@
 
 #include "core/base/event_pump.h"
 #include "core/base/load_view.h"
-#include "engine/btr_call.h"
+#include "ks/engine/btr_call.h"
 
 namespace ks {
 

@@ -6,7 +6,7 @@
 #include "core/db/record_buffer.h"
 #include "core/db/record_fields.h"
 #include "core/transfer/transfer_context.h"
-#include "engine/btr_codes.h"
+#include "ks/engine/btr_codes.h"
 
 namespace ks {
 namespace {

@@ -7,7 +7,7 @@
 #include "core/db/record_buffer.h"
 #include "core/sys/text_helpers.h"
 #include "core/transfer/transfer_context.h"
-#include "engine/btr_codes.h"
+#include "ks/engine/btr_codes.h"
 
 namespace ks {
 namespace {

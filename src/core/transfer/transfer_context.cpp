@@ -7,7 +7,7 @@
 #include "core/db/btrieve_layer.h"
 #include "core/db/btrieve_report.h"
 #include "core/db/db_state.h"
-#include "engine/btr_codes.h"
+#include "ks/engine/btr_codes.h"
 
 namespace ks {
 namespace {

@@ -4,8 +4,8 @@
 #include <array>
 #include <unordered_set>
 
-#include "engine/file_spec.h"
 #include "engine/genuine/duplicate_chains.h"
+#include "ks/engine/file_spec.h"
 
 namespace ks::engine::genuine {
 namespace {

@@ -1,11 +1,14 @@
-#include "engine/genuine/genuine_import.h"
+#include "ks/engine/genuine_import.h"
 
 #include <system_error>
 
-#include "engine/btr_codes.h"
 #include "engine/genuine/byte_source.h"
+#include "engine/genuine/genuine_file.h"
+#include "engine/genuine/genuine_shape.h"
 #include "engine/key_bytes.h"
 #include "engine/status_map.h"
+#include "engine/table_file.h"
+#include "ks/engine/btr_codes.h"
 
 namespace ks::engine::genuine {
 namespace {
@@ -34,12 +37,14 @@ std::string KeyHeldTwice(TableFile& table, std::string_view record) {
 }  // namespace
 
 ImportResult ImportGenuineTable(const std::filesystem::path& source,
-                                const std::filesystem::path& target,
-                                const TableOpenOptions& options, std::string name) {
+                                const std::filesystem::path& target, const ImportOptions& options,
+                                std::string name) {
     ImportResult result;
     if (name.empty()) {
         name = NameOf(source);
     }
+    TableOpenOptions tableOptions;
+    tableOptions.waitForDisk = options.waitForDisk;
     try {
         FileByteSource bytes(source);
         if (!bytes.Opened()) {
@@ -49,7 +54,7 @@ ImportResult ImportGenuineTable(const std::filesystem::path& source,
         const FileSpec shape = OurShape(genuine.Shape(), name);
         std::uint32_t records = 0;
         const std::int16_t created =
-            TableFile::Create(target, shape, options, [&](TableFile& table) {
+            TableFile::Create(target, shape, tableOptions, [&](TableFile& table) {
                 genuine.ForEachRecord(
                     [&](std::string_view record, const GenuineFile::Order& order) {
                         std::int64_t id = 0;

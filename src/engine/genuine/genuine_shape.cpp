@@ -1,6 +1,6 @@
 #include "engine/genuine/genuine_shape.h"
 
-#include "engine/btr_codes.h"
+#include "ks/engine/btr_codes.h"
 
 namespace ks::engine::genuine {
 namespace {

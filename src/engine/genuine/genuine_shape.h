@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "engine/file_spec.h"
 #include "engine/genuine/genuine_file.h"
+#include "ks/engine/file_spec.h"
 
 namespace ks::engine::genuine {
 

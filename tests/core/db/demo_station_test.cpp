@@ -17,8 +17,8 @@
 #include "core/db/record_fields.h"
 #include "core/sys/ini_file.h"
 #include "demo_generator.h"
-#include "engine/btr_codes.h"
 #include "engine/record_engine.h"
+#include "ks/engine/btr_codes.h"
 #include "support/table_reader.h"
 #include "support/temp_dir.h"
 

@@ -5,7 +5,7 @@
 #include <map>
 #include <optional>
 
-#include "engine/btr_codes.h"
+#include "ks/engine/btr_codes.h"
 #include "transfer_fixture.h"
 
 namespace ks {

@@ -6,11 +6,13 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/file_spec.h"
-#include "engine/genuine/genuine_shape.h"
-#include "engine/table_file.h"
-
 namespace ks::engine::genuine {
+
+struct ImportOptions {
+    // As for any table: true, a commit returns once the disk has it; false (tests), once it is
+    // written.
+    bool waitForDisk = true;
+};
 
 struct ImportResult {
     // 0, or the status of the refusal: 12 (no such source), 30 (not a 6.x file), 2 (the file
@@ -27,11 +29,10 @@ struct ImportResult {
 // Reads the genuine file `source` whole and builds from it the table `target` (native paths):
 // every live record, in key order with the genuine order of duplicates. The table is built
 // beside the target and renamed over it, so that a refusal at any point leaves the target as
-// it was. `options.waitForDisk` as for any table; the other options are not used. The reasons
-// name the source as `name` (its file name when empty): a copy of the server's file read
-// into a work file still names the server's.
+// it was. The reasons name the source as `name` (its file name when empty): a copy of the
+// server's file read into a work file still names the server's.
 ImportResult ImportGenuineTable(const std::filesystem::path& source,
                                 const std::filesystem::path& target,
-                                const TableOpenOptions& options = {}, std::string name = {});
+                                const ImportOptions& options = {}, std::string name = {});
 
 }  // namespace ks::engine::genuine

@@ -13,7 +13,4 @@ enum class TableFileKind { kOurs, kOursWithLiveLog, kGenuine, kUnknown };
 // Reads at most the first 100 bytes; a file that cannot be read is kUnknown.
 TableFileKind KindOfTableFile(const std::filesystem::path& file);
 
-// True when `header`, the first 100 bytes of a file of `fileSize` bytes, is a table file's.
-bool IsTableHeader(const unsigned char* header, std::int64_t fileSize);
-
 }  // namespace ks::engine
