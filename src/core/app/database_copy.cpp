@@ -313,22 +313,21 @@ bool DatabaseCopy::FinishSlot(SlotCopy& copy) {
         }
     }
     errors.Guard(kCaller, [&] {
-        if (!answered) {
-            TraceNoAnswer(source);
-            trace.Trace("Err: Unable to copy: " + source + " to " + target);
-            return;
-        }
         if (missing) {
             trace.Trace("Err: Server File not found: " + source);
             return;
         }
+        // The last load's copy goes whatever becomes of this one: a table the server did not
+        // hand over whole is not transferred at all.
         if (files.File_Exist(target, kCaller)) {
             files.File_Delete(target, kCaller);
             if (files.File_Exist(target, kCaller)) {
                 trace.Trace("Err: Unable to delete Temporary File: " + target);
             }
         }
-        if (result.outcome == TableCopy::Outcome::kEmpty) {
+        if (!answered) {
+            TraceNoAnswer(source);
+        } else if (result.outcome == TableCopy::Outcome::kEmpty) {
             files.TraceSourceNotFound(source);
         } else if (result.plain) {
             const std::int32_t code =

@@ -119,6 +119,14 @@ TableCopy CopyServerTable(const std::string& source, const fs::path& folder,
     const fs::path from = NativePath(source);
     std::error_code error;
     const fs::file_status status = fs::status(from, error);
+    // A share that fails (gone, or an I/O error) does not say the file is missing: the table is
+    // not copied, and not taken as absent from the server.
+    if (error && error != std::errc::no_such_file_or_directory &&
+        error != std::errc::not_a_directory) {
+        copy.plain = true;
+        copy.error = error;
+        return copy;
+    }
     if (!fs::exists(status)) {
         copy.outcome = TableCopy::Outcome::kMissing;
         return copy;
