@@ -17,6 +17,7 @@
 #include "core/base/error_handler.h"
 #include "core/base/failure.h"
 #include "core/base/trace_sink.h"
+#include "core/sys/descriptor.h"
 #include "core/sys/file_ops.h"
 #include "core/sys/text_helpers.h"
 #include "platform/native_path.h"
@@ -47,22 +48,6 @@ constexpr std::int16_t kReadOnly = 1;
     }
     throw Failure(kErrPathFileAccess, "Path/File access error");
 }
-
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) {
-            close(m_fd);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return m_fd; }
-
-  private:
-    int m_fd;
-};
 
 // The number with two decimals, rounded half away from zero, digits grouped by three with a
 // blank and a comma before the decimals, as the French locale writes it.
@@ -95,7 +80,7 @@ std::int32_t FileOps::TailleDuFichier(std::string_view file) {
         const std::uint64_t start = m_ticks();
         // Non-blocking, so that a named pipe given as a file answers at once instead of
         // waiting for a writer; regular files are not affected.
-        const FileDescriptor fd(open(NativePath(file).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+        const Descriptor fd(open(NativePath(file).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
         if (fd.Get() < 0) {
             ThrowOpenFailure(errno);
         }

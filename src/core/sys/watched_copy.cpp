@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/sys/descriptor.h"
 #include "core/sys/server_share.h"
 
 namespace ks {
@@ -22,27 +23,6 @@ namespace fs = std::filesystem;
 constexpr std::size_t kPiece = 128 * 1024;
 // A table's header: its change counter (byte 24) and session mark (byte 60) among the rest.
 constexpr std::size_t kHeaderBytes = 100;
-
-std::error_code LastError() {
-    return {errno, std::generic_category()};
-}
-
-// A descriptor closed at the end of its scope.
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0) {
-            close(m_fd);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return m_fd; }
-
-  private:
-    int m_fd;
-};
 
 // What tells one state of the source from another.
 struct Stamp {

@@ -8,37 +8,10 @@
 #include <cerrno>
 #include <random>
 
+#include "core/sys/descriptor.h"
+
 namespace ks {
 namespace {
-
-std::error_code LastError() {
-    return {errno, std::generic_category()};
-}
-
-// Closes a descriptor on every path out of a function.
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int Get() const { return m_fd; }
-    bool Valid() const { return m_fd >= 0; }
-    // Closes now and reports the failure of the close (a delayed write error).
-    bool Close() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-
-  private:
-    int m_fd;
-};
 
 // The file a chain of symbolic links ends at (the path itself when it is none).
 std::filesystem::path FollowLinks(std::filesystem::path path) {
