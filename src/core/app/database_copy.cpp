@@ -226,11 +226,7 @@ std::optional<std::string> DatabaseCopy::ServerDataFolder(const std::string& con
 }
 
 void DatabaseCopy::TraceNoAnswer(const std::string& path) {
-    m_services.trace.TraceLog(-1, -1, -1,
-                              "Err: No answer from the server (" +
-                                  std::to_string(ServerShare::kSilenceMs / 1000) +
-                                  " s without a sign of life): " + path,
-                              true);
+    m_services.trace.TraceLog(-1, -1, -1, ServerShare::NoAnswerLine(path), true);
 }
 
 void DatabaseCopy::RemoveAbandonedWork(const std::string& folder) {

@@ -45,7 +45,6 @@ void LoadCycle::DataGestion(std::int16_t hourOffset, bool forced) {
     // Both sets in the same call; the due test is not made again between them.
     m_lastLoad = {};
     ++m_dueLoads;
-    m_services.share.NewLoad();
     for (std::int16_t set = 1; set <= 2 && !m_services.share.Stopping(); ++set) {
         LoadSet(set, hourOffset);
     }

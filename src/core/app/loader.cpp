@@ -48,6 +48,7 @@ Loader::Loader(LoaderPorts ports)
                m_folders.DossierConfig),
       m_positions(m_errors, m_ini, m_config),
       m_fields(m_ports.view),
+      m_share(m_ports.clock, m_ports.pump),
       m_settings({
           .errors = m_errors,
           .trace = m_trace,
@@ -59,6 +60,7 @@ Loader::Loader(LoaderPorts ports)
           .positions = m_positions,
           .dialogs = m_ports.dialogs,
           .view = m_fields,
+          .share = m_share,
           .flushTrace = [this] { m_trace.TraceLogForce(m_trace.ListeLog(), ""); },
       }),
       m_report(m_db, m_ports.clock, m_trace, m_messages, m_errors, ExecutableName()),
@@ -78,7 +80,6 @@ Loader::Loader(LoaderPorts ports)
           .view = m_fields,
       }),
       m_scheduling({m_settings, m_fields, m_state, m_trace, m_errors, m_ports.clock}),
-      m_share(m_ports.clock, m_ports.pump),
       m_copy({m_settings, m_ini, m_files, m_ports.dialogs, m_fields, m_trace, m_errors,
               m_ports.pump, m_share}),
       m_cycle({m_settings, m_ini, m_config, m_copy, m_scheduling, m_fields, m_state, m_trace,

@@ -141,6 +141,7 @@ class Loader {
     FolderFinder m_finder;
     WindowPositions m_positions;
     LoadFields m_fields;
+    ServerShare m_share;
     BackupSettings m_settings;
     DbState m_db;
     LoadStations m_stations;
@@ -150,7 +151,6 @@ class Loader {
     RecordTransfer m_transfer;
     MainWindowState m_state;
     LoadScheduling m_scheduling;
-    ServerShare m_share;
     DatabaseCopy m_copy;
     LoadCycle m_cycle;
     LookStyle m_look;

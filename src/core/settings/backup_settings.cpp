@@ -1,5 +1,6 @@
 #include "core/settings/backup_settings.h"
 
+#include <optional>
 #include <utility>
 
 #include "core/base/dialogs.h"
@@ -15,6 +16,7 @@
 #include "core/settings/window_positions.h"
 #include "core/sys/folder_finder.h"
 #include "core/sys/folder_ops.h"
+#include "core/sys/server_share.h"
 #include "core/sys/text_helpers.h"
 #include "platform/cp1252.h"
 
@@ -133,6 +135,12 @@ void BackupSettings::InitFolderField(const std::string& file, int index) {
         if (Trim(field).empty()) {
             return;
         }
+        // The server's configuration folder is on the share: a share that does not answer
+        // leaves it alone (no search, no creation), which a hung share would hold.
+        if (index == kDossierConfigServeur && !m_services.share.IsFolder(field)) {
+            m_services.trace.TraceLog(-1, -1, -1, ServerShare::NoAnswerLine(field), true);
+            return;
+        }
         // The finder puts the suite's own folder in place of a missing one; the configured
         // folder is created all the same, so that the folder the operator chose is there.
         std::string found = field;
@@ -143,8 +151,18 @@ void BackupSettings::InitFolderField(const std::string& file, int index) {
     });
 }
 
-void BackupSettings::FillStationLists(const std::string& systemFile, int first, int second) {
+void BackupSettings::FillStationLists(const std::string& systemFile, bool onServer, int first,
+                                      int second) {
     ErrorHandler& errors = m_services.errors;
+    std::optional<std::string> serverBytes;
+    if (onServer) {
+        errors.Guard(kInitSettings, [&] {
+            serverBytes = m_services.share.ReadSmallFile(systemFile);
+            if (!serverBytes) {
+                m_services.trace.TraceLog(-1, -1, -1, ServerShare::NoAnswerLine(systemFile), true);
+            }
+        });
+    }
     ComboList& one = m_stations[static_cast<std::size_t>(first)];
     ComboList& two = m_stations[static_cast<std::size_t>(second)];
     errors.Guard(kInitSettings, [&] {
@@ -154,8 +172,12 @@ void BackupSettings::FillStationLists(const std::string& systemFile, int first, 
     for (int station = 1; station <= kStationLines; ++station) {
         errors.Guard(kInitSettings, [&] {
             const std::string number = N2S(station, 2, 0, "0", &errors);
-            std::string line = m_services.ini.LectureIni(systemFile, "Base_01_Station_" + number,
-                                                         "Lib", "Station " + number);
+            const std::string section = "Base_01_Station_" + number;
+            std::string line =
+                onServer
+                    ? m_services.ini.ValueInText(serverBytes.value_or(""), section, "Lib",
+                                                 "Station " + number)
+                    : m_services.ini.LectureIni(systemFile, section, "Lib", "Station " + number);
             one.AddItem(line);
             two.AddItem(std::move(line));
         });
@@ -182,12 +204,12 @@ void BackupSettings::InitSettings() {
     const std::string serverFile = m_dossiers[kDossierConfigServeur] + std::string(kSystemFile);
     errors.Guard(kInitSettings,
                  [&] { m_services.trace.Trace("KS3_Systeme Server File: " + serverFile); });
-    FillStationLists(serverFile, kStationServeur, kStationServeur2);
+    FillStationLists(serverFile, true, kStationServeur, kStationServeur2);
 
     const std::string localFile = m_dossiers[kDossierConfigLocal] + std::string(kSystemFile);
     errors.Guard(kInitSettings,
                  [&] { m_services.trace.Trace("KS3_Systeme Local File: " + localFile); });
-    FillStationLists(localFile, kStationLocal, kStationLocal2);
+    FillStationLists(localFile, false, kStationLocal, kStationLocal2);
 
     errors.Guard(kInitSettings, [&] {
         m_frequence.Clear();

@@ -23,6 +23,7 @@ class FolderOps;
 class FormWindow;
 class IniAccess;
 class LoadView;
+class ServerShare;
 class TraceSink;
 class WindowPositions;
 struct TraceState;
@@ -56,6 +57,8 @@ class BackupSettings {
         WindowPositions& positions;
         Dialogs& dialogs;
         LoadView& view;
+        // The server's configuration folder and its station names are read through it.
+        ServerShare& share;
         // Writes the pending trace lines to the log file (the trace log's TraceLogForce).
         std::function<void()> flushTrace;
     };
@@ -124,7 +127,9 @@ class BackupSettings {
   private:
     std::string SettingsFile();
     void InitFolderField(const std::string& file, int index);
-    void FillStationLists(const std::string& systemFile, int first, int second);
+    // The station names of `systemFile` in two lists; the server's file is read through the
+    // share within its bound, and a file that does not answer gives the default names.
+    void FillStationLists(const std::string& systemFile, bool onServer, int first, int second);
     void SelectStored(ComboList& list, const std::string& file, const char* section,
                       const char* key, const std::string& defaultValue);
 

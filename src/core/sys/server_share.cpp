@@ -36,8 +36,11 @@ ShareAnswer ServerShare::Admit() const {
     if (m_stopping) {
         return ShareAnswer::kStopped;
     }
-    return m_silentThisLoad || *m_blocked >= kMostBlocked ? ShareAnswer::kNoAnswer
-                                                          : ShareAnswer::kAnswered;
+    return Silent() || *m_blocked >= kMostBlocked ? ShareAnswer::kNoAnswer : ShareAnswer::kAnswered;
+}
+
+bool ServerShare::Silent() const {
+    return m_silentUntil != 0 && m_clock.TickCount64() < m_silentUntil;
 }
 
 void ServerShare::Launch(std::shared_ptr<ShareCallState> state, std::function<void()> body) {
@@ -73,18 +76,25 @@ ShareAnswer ServerShare::Wait(ShareCallState& state,
             beats = seen;
             lastSign = now;
         }
-        const bool silent = now - lastSign >= kSilenceMs || m_silentThisLoad;
-        if (m_stopping || silent) {
+        const bool given = now - lastSign >= kSilenceMs;
+        if (m_stopping || given || Silent()) {
             if (!state.GiveUp()) {
                 return ShareAnswer::kAnswered;
             }
-            m_silentThisLoad = m_silentThisLoad || silent;
+            if (given) {
+                m_silentUntil = now + kSilentShareMs;
+            }
             return m_stopping ? ShareAnswer::kStopped : ShareAnswer::kNoAnswer;
         }
         if (onProgress) {
             onProgress(state.progress.BytesDone());
         }
     }
+}
+
+std::string ServerShare::NoAnswerLine(const std::string& path) {
+    return "Err: No answer from the server (" + std::to_string(kSilenceMs / 1000) +
+           " s without a sign of life): " + path;
 }
 
 std::optional<bool> ServerShare::IsFolder(const std::string& folder) {

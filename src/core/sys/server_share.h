@@ -47,7 +47,7 @@ class ShareProgress {
 
 enum class ShareAnswer {
     kAnswered,
-    kNoAnswer,  // no sign of life for the bound, or the share already did not answer this load
+    kNoAnswer,  // no sign of life for the bound, or the share counts as silent
     kStopped,   // the program is stopping
 };
 
@@ -109,19 +109,19 @@ class ServerShare {
     // Calls given up whose threads are still blocked: past this many, no new thread is started
     // (each blocked one holds a thread until the kernel lets it go).
     static constexpr int kMostBlocked = 16;
+    // Once a call was given up for its silence, the share counts as silent this long: every
+    // call is given up at once, as a share that stopped answering would hold each of them for
+    // the whole bound. The next load, a period later, asks it again.
+    static constexpr std::uint64_t kSilentShareMs = 120'000;
 
     ServerShare(Clock& clock, EventPump& pump);
 
-    // A new load: the share is asked again even if it did not answer during the last one.
-    void NewLoad() { m_silentThisLoad = false; }
     // The program is stopping: every wait ends at once and no call starts any more.
     void RequestStop() { m_stopping = true; }
     bool Stopping() const { return m_stopping; }
 
-    // Starts `work` on a thread of its own. Once a call was given up for its silence, the
-    // later calls of the same load are given up at once: a share that stopped answering would
-    // hold each of them for the whole bound. `work` must not throw (what it throws is kept as a
-    // default-made result).
+    // Starts `work` on a thread of its own (unless the share counts as silent, see above).
+    // `work` must not throw (what it throws is kept as a default-made result).
     template <class Result>
     ShareCall<Result> Start(std::function<Result(ShareProgress&)> work) {
         ShareCall<Result> call;
@@ -159,6 +159,9 @@ class ServerShare {
         return Finish(call, result, onProgress);
     }
 
+    // The trace line of a call on `path` that got no answer.
+    static std::string NoAnswerLine(const std::string& path);
+
     // The usual tests, each a call of its own: nullopt when the share did not answer.
     std::optional<bool> IsFolder(const std::string& folder);
     // The bytes of a small file (a settings file); empty when it is missing or unreadable.
@@ -167,13 +170,15 @@ class ServerShare {
   private:
     // kAnswered when a new call may start, else what it is answered at once.
     ShareAnswer Admit() const;
+    bool Silent() const;
     static void Launch(std::shared_ptr<ShareCallState> state, std::function<void()> body);
     ShareAnswer Wait(ShareCallState& state, const std::function<void(std::uint64_t)>& onProgress);
 
     Clock& m_clock;
     EventPump& m_pump;
     bool m_stopping = false;
-    bool m_silentThisLoad = false;
+    // The share counts as silent until this tick; 0: it answers.
+    std::uint64_t m_silentUntil = 0;
     std::shared_ptr<std::atomic<int>> m_blocked = std::make_shared<std::atomic<int>>(0);
 };
 

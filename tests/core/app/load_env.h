@@ -129,8 +129,9 @@ struct LoadEnv {
     ConfigFiles config{errors, folders, system, files, folderOps, ini, registry, dialogs};
     FolderFinder finder{errors, trace, folderOps, registry, dialogs, dir.Folder()};
     WindowPositions positions{errors, ini, config};
+    ServerShare share{clock, pump};
     BackupSettings settings{{errors, trace, traceState, ini, config, folderOps, finder, positions,
-                             dialogs, fields, [] {}}};
+                             dialogs, fields, share, [] {}}};
     MainWindowState state;
     std::vector<TransferCall> transfers;
     // Runs inside the fake transfer (a tick or a click in the middle of a load).
@@ -138,7 +139,6 @@ struct LoadEnv {
 
     LoadScheduling scheduling{{settings, fields, state, trace, errors, clock}};
     engine::RecordEngine engine;
-    ServerShare share{clock, pump};
     DatabaseCopy copy{{settings, ini, files, dialogs, fields, trace, errors, pump, share}};
     LoadCycle cycle{{settings, ini, config, copy, scheduling, fields, state, trace, errors, clock,
                      share,

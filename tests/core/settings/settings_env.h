@@ -16,6 +16,7 @@
 #include "core/sys/folder_finder.h"
 #include "core/sys/folder_ops.h"
 #include "core/sys/registry.h"
+#include "core/sys/server_share.h"
 #include "core/sys/system_info.h"
 #include "support/fake_clock.h"
 #include "support/fake_dialogs.h"
@@ -72,11 +73,12 @@ struct SettingsEnv {
     WindowPositions positions{errors, ini, config};
     int flushes = 0;
     bool flushedWhileFileOutputOn = false;
-    BackupSettings settings{
-        {errors, trace, state, ini, config, folderOps, finder, positions, dialogs, view, [this] {
-             ++flushes;
-             flushedWhileFileOutputOn = state.TraceFichierActif;
-         }}};
+    ServerShare share{clock, pump};
+    BackupSettings settings{{errors, trace, state, ini, config, folderOps, finder, positions,
+                             dialogs, view, share, [this] {
+                                 ++flushes;
+                                 flushedWhileFileOutputOn = state.TraceFichierActif;
+                             }}};
 };
 
 }  // namespace ks::test
