@@ -1,7 +1,7 @@
 // The server's data folder behind a share that misbehaves as a failing server's does (the test
-// file system of tests/share_fs): reads that hang, a share that crawls at 2 MB/s, a share that
-// vanishes in the middle of the copy. A headless load ends within its bound with its exit
-// status and trace lines; the desktop program stopped by SIGTERM in the middle of a hung copy
+// file system of tests/share_fs): reads or lookups that hang, a share that crawls at 2 MB/s, a
+// share that vanishes in the middle of the copy. A headless load ends within its bound with its
+// exit status and trace lines; the desktop program stopped by SIGTERM in the middle of a hung copy
 // ends within ten seconds and leaves the local station as it was; the window's clock keeps
 // ticking during a crawling copy, whose load gives what a load from a fast share gives; and
 // once the share is back, the next load gives the local station of a clean load.
@@ -152,6 +152,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ShareFault{"ReadsHangHeadless",
                    {"--hang-reads", kSongs},
+                   Way::kHeadless,
+                   90,
+                   3,
+                   {kNoAnswer, kUncopied},
+                   false},
+        // Nothing below the share's root answers, not even the look for a file: the first
+        // table is given up after the minute, the others at once.
+        ShareFault{"LookupsHangHeadless",
+                   {"--hang-lookups"},
                    Way::kHeadless,
                    90,
                    3,
