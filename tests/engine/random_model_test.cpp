@@ -1,14 +1,19 @@
 // A long random sequence of operations on three keys, each answer compared with an in-memory
 // model of the table (table_model.h) as it should behave: statuses, records, returned
 // keys and the cursor's walk, duplicates and deletions included. Fixed seed: a failure repeats.
+// The same sequences run on the engine in this process and through the C entry of
+// libksbtr.so, which must give the same answers.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <random>
 #include <vector>
 
 #include "engine/record_engine.h"
+#include "support/c_entry_engine.h"
 #include "support/temp_dir.h"
 #include "table_client.h"
 #include "table_model.h"
@@ -59,7 +64,14 @@ TableModel NewModel() {
     });
 }
 
-class RandomModel : public ::testing::Test {
+// An engine to drive, by name: the C entry's is the one engine of the process, with the
+// default options.
+struct EngineUnderTest {
+    const char* name;
+    std::function<std::unique_ptr<BtrCall>()> make;
+};
+
+class RandomModel : public ::testing::TestWithParam<EngineUnderTest> {
   protected:
     void Run(std::size_t blocks);
     std::string RandomRecord() {
@@ -95,7 +107,7 @@ struct Sequence {
     std::uint32_t seed;
 };
 
-TEST_F(RandomModel, TenThousandOperationsAgreeWithTheModel) {
+TEST_P(RandomModel, TenThousandOperationsAgreeWithTheModel) {
     for (const Sequence sequence : {Sequence{1, 20261208}, Sequence{3, 20261209}}) {
         SCOPED_TRACE(sequence.blocks);
         m_random.seed(sequence.seed);
@@ -108,9 +120,9 @@ TEST_F(RandomModel, TenThousandOperationsAgreeWithTheModel) {
 
 void RandomModel::Run(std::size_t blocks) {
     ks::test::TempDir dir;
-    RecordEngine engine(FastOptions());
+    const std::unique_ptr<BtrCall> engine = GetParam().make();
     const std::string path = dir.Folder() + "random.bt6";
-    std::vector<TableClient> tables(blocks, TableClient(engine));
+    std::vector<TableClient> tables(blocks, TableClient(*engine));
     ASSERT_EQ(tables[0].Create(path, Shape()), 0);
     for (auto& table : tables) {
         ASSERT_EQ(table.Open(path), 0);
@@ -229,7 +241,17 @@ void RandomModel::Run(std::size_t blocks) {
     const auto recordCount =
         static_cast<std::uint8_t>(table.data[6]) | (static_cast<std::uint8_t>(table.data[7]) << 8);
     EXPECT_EQ(static_cast<std::size_t>(recordCount), model.Size());
+    for (auto& open : tables) {
+        EXPECT_EQ(open.Close(), 0);
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Engines, RandomModel,
+    ::testing::Values(
+        EngineUnderTest{"InProcess", [] { return std::make_unique<RecordEngine>(FastOptions()); }},
+        EngineUnderTest{"CEntry", [] { return std::make_unique<ks::test::CEntryEngine>(); }}),
+    [](const ::testing::TestParamInfo<EngineUnderTest>& engine) { return engine.param.name; });
 
 }  // namespace
 }  // namespace ks::engine::test
