@@ -6,6 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config lintian
   qt6-base-dev qt6-translations-l10n libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-tidy-14 valgrind util-linux xdg-utils ccache libfuse3-dev fuse3
+  python3
 )
 missing=()
 for package in "${packages[@]}"; do
