@@ -43,7 +43,7 @@ bool ServerShare::Silent() const {
     return m_silentUntil != 0 && m_clock.TickCount64() < m_silentUntil;
 }
 
-void ServerShare::Launch(std::shared_ptr<ShareCallState> state, std::function<void()> body) {
+void ServerShare::Launch(const std::shared_ptr<ShareCallState>& state, std::function<void()> body) {
     std::thread([state, body = std::move(body)] {
         try {
             body();

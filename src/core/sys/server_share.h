@@ -171,7 +171,7 @@ class ServerShare {
     // kAnswered when a new call may start, else what it is answered at once.
     ShareAnswer Admit() const;
     bool Silent() const;
-    static void Launch(std::shared_ptr<ShareCallState> state, std::function<void()> body);
+    static void Launch(const std::shared_ptr<ShareCallState>& state, std::function<void()> body);
     ShareAnswer Wait(ShareCallState& state, const std::function<void(std::uint64_t)>& onProgress);
 
     Clock& m_clock;

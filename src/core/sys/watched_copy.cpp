@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 
 // One read of the share: small enough that a crawling share still shows progress (a network
 // file system serves a read in requests of this size or less), large enough to cost nothing.
-constexpr std::size_t kPiece = 128 * 1024;
+constexpr std::size_t kPiece = std::size_t{128} * 1024;
 // A table's header: its change counter (byte 24) and session mark (byte 60) among the rest.
 constexpr std::size_t kHeaderBytes = 100;
 
