@@ -22,6 +22,7 @@
 #include "engine/record_engine.h"
 #include "engine/table_client.h"
 #include "engine/table_model.h"
+#include "fuzz/scratch_folder.h"
 #include "ks/engine/table_check.h"
 
 namespace {
@@ -69,36 +70,11 @@ std::string Folded(std::string key, std::size_t k) {
     std::abort();
 }
 
-// The scratch table: one file per fuzzing process, made afresh for every input, in a folder
-// removed when the process ends (in memory when /dev/shm is there: no disk is worn).
-class ScratchTable {
-  public:
-    ScratchTable() {
-        const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : P_tmpdir;
-        std::string folder = std::string(base) + "/ks-engine-fuzz-XXXXXX";
-        if (mkdtemp(folder.data()) == nullptr) {
-            std::abort();
-        }
-        m_folder = folder;
-        m_path = folder + "/FDATF01.bt6";
-    }
-    ~ScratchTable() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_folder, ignored);
-    }
-    ScratchTable(const ScratchTable&) = delete;
-    ScratchTable& operator=(const ScratchTable&) = delete;
-
-    const std::string& Path() const { return m_path; }
-
-  private:
-    std::string m_folder;
-    std::string m_path;
-};
-
+// The scratch table: one file per fuzzing process, made afresh for every input.
 const std::string& TablePath() {
-    static const ScratchTable table;
-    return table.Path();
+    static const ks::test::ScratchFolder folder;
+    static const std::string path = folder.Path("FDATF01.bt6");
+    return path;
 }
 
 // One open of the table as the model sees it: its position, and how many keys too long for

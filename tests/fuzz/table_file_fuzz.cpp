@@ -17,6 +17,7 @@
 
 #include "engine/record_engine.h"
 #include "engine/table_client.h"
+#include "fuzz/scratch_folder.h"
 #include "ks/engine/table_check.h"
 
 namespace {
@@ -29,41 +30,18 @@ namespace status = ks::engine::status;
 // A walk gives up after this many records.
 constexpr int kMaxRecords = 5000;
 
-// The file the input is written to, in a folder removed when the process ends (in memory when
-// /dev/shm is there).
-class ScratchFile {
-  public:
-    ScratchFile() {
-        const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : P_tmpdir;
-        std::string folder = std::string(base) + "/ks-table-fuzz-XXXXXX";
-        if (mkdtemp(folder.data()) == nullptr) {
-            std::abort();
-        }
-        m_folder = folder;
-        m_path = folder + "/FDATF22.bt6";
-    }
-    ~ScratchFile() {
+// The input as the table file, with no side file of an earlier input beside it.
+const std::string& WriteTable(const std::uint8_t* bytes, std::size_t size) {
+    static const ks::test::ScratchFolder folder;
+    static const std::string path = folder.Path("FDATF22.bt6");
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
         std::error_code ignored;
-        std::filesystem::remove_all(m_folder, ignored);
+        std::filesystem::remove(path + suffix, ignored);
     }
-    ScratchFile(const ScratchFile&) = delete;
-    ScratchFile& operator=(const ScratchFile&) = delete;
-
-    // The input as the file, and no side file of an earlier input beside it.
-    const std::string& Write(const std::uint8_t* bytes, std::size_t size) const {
-        for (const char* suffix : {"-wal", "-shm", "-journal"}) {
-            std::error_code ignored;
-            std::filesystem::remove(m_path + suffix, ignored);
-        }
-        std::ofstream(m_path, std::ios::binary | std::ios::trunc)
-            .write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(size));
-        return m_path;
-    }
-
-  private:
-    std::string m_folder;
-    std::string m_path;
-};
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(size));
+    return path;
+}
 
 // The records of key `keyNumber` from one end to the other; false when the walk did not reach
 // the other end (a read failed, or it went on past the bound).
@@ -84,9 +62,8 @@ bool Walk(TableClient& table, std::int8_t keyNumber, bool forwards,
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
-    static const ScratchFile scratch;
     static RecordEngine engine;
-    const std::string& path = scratch.Write(bytes, size);
+    const std::string& path = WriteTable(bytes, size);
     const ks::engine::CopyCheck check = ks::engine::CheckTableCopy(path);
     TableClient table(engine);
     table.data.resize(65535);

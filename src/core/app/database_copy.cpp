@@ -356,15 +356,7 @@ bool DatabaseCopy::Place(int slot, const std::string& source, const std::string&
         fs::remove(work, error);
         return false;
     }
-    // A table replaced by a copy must not meet the log or journal a killed process left beside
-    // the old one: the record engine would apply it to the new bytes.
-    const fs::path to = NativePath(target);
-    for (const char* side : {"-wal", "-shm", "-journal"}) {
-        fs::path stale = to;
-        stale += side;
-        fs::remove(stale, error);
-    }
-    fs::rename(work, to, error);
+    error = PutInPlaceOf(work, NativePath(target));
     if (error) {
         m_services.files.TraceCopy(source, target, ShellResultCode(error, ShellOp::Copy, false), 0);
         fs::remove(work, error);

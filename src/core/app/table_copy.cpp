@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "core/sys/server_share.h"
+#include "core/sys/shell_file_operation.h"
 #include "ks/engine/btr_codes.h"
 #include "ks/engine/file_kind.h"
 #include "ks/engine/genuine_import.h"
@@ -62,13 +63,7 @@ void CopyOurs(TableCopy& copy, const std::string& source, const fs::path& from,
     }
     copy.error = result.error;
     if (!result.error) {
-        // The copy keeps the source's permissions and modification time, as a shell copy does.
-        std::error_code ignored;
-        fs::permissions(copy.work, fs::status(from, ignored).permissions(), ignored);
-        const auto modified = fs::last_write_time(from, ignored);
-        if (!ignored) {
-            fs::last_write_time(copy.work, modified, ignored);
-        }
+        KeepAttributesOf(from, copy.work);
         Check(copy, source, progress);
     }
 }

@@ -110,23 +110,9 @@ std::int32_t Copy(std::string_view source, std::string_view target) {
     if (!fs::copy_file(from, temporary, fs::copy_options::overwrite_existing, error)) {
         return fail(error);
     }
-    // The copy keeps the source's permissions and modification time, as the shell's does.
-    std::error_code ignored;
-    fs::permissions(temporary, fromStatus.permissions(), ignored);
-    const auto modified = fs::last_write_time(from, ignored);
-    if (!ignored) {
-        fs::last_write_time(temporary, modified, ignored);
-    }
-    // A table replaced by a copy must not meet the log or journal a killed process left
-    // beside the old one: the record engine would apply it to the new bytes.
-    for (const char* side : {"-wal", "-shm", "-journal"}) {
-        fs::path stale = to;
-        stale += side;
-        fs::remove(stale, ignored);
-    }
-    fs::rename(temporary, to, error);
-    if (error) {
-        return fail(error);
+    KeepAttributesOf(from, temporary);
+    if (const std::error_code placed = PutInPlaceOf(temporary, to)) {
+        return fail(placed);
     }
     return kShellOk;
 }
@@ -156,6 +142,26 @@ std::int32_t Delete(std::string_view file) {
 }
 
 }  // namespace
+
+void KeepAttributesOf(const fs::path& source, const fs::path& copy) {
+    std::error_code ignored;
+    fs::permissions(copy, fs::status(source, ignored).permissions(), ignored);
+    const auto modified = fs::last_write_time(source, ignored);
+    if (!ignored) {
+        fs::last_write_time(copy, modified, ignored);
+    }
+}
+
+std::error_code PutInPlaceOf(const fs::path& copy, const fs::path& target) {
+    std::error_code error;
+    for (const char* side : {"-wal", "-shm", "-journal"}) {
+        fs::path stale = target;
+        stale += side;
+        fs::remove(stale, error);
+    }
+    fs::rename(copy, target, error);
+    return error;
+}
 
 std::int32_t ShellFileOperation(ShellOp operation, std::string_view source, std::string_view target,
                                 std::int32_t /*flags*/) noexcept {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string_view>
 #include <system_error>
@@ -39,6 +40,15 @@ using ShellOperation =
 // copy whose source is gone, a missing target folder for any other copy, and a missing file
 // for a delete.
 std::int32_t ShellResultCode(const std::error_code& error, ShellOp operation, bool sourceGone);
+
+// The two halves of a copy made through a file beside its target, for the copies made
+// elsewhere too (the load's copy of the server's tables): the copy keeps the source's
+// permissions and modification time, as the shell's does; and it takes the target's place by a
+// rename, after the log or journal a killed process left beside the old target is removed (the
+// record engine would apply it to the new bytes). Native paths.
+void KeepAttributesOf(const std::filesystem::path& source, const std::filesystem::path& copy);
+std::error_code PutInPlaceOf(const std::filesystem::path& copy,
+                             const std::filesystem::path& target);
 
 // Copy: source onto target, replacing it; the bytes go to a temporary file of the target's
 // folder first and are renamed over the target, so a failure never leaves half a target.
