@@ -283,8 +283,9 @@ std::int16_t RecordEngine::Resolve(const Request& request, Cursor& cursor, Handl
         return status::kFileNotOpen;
     }
     // A bundle of this file lost outside its calls is answered here, once, instead of the
-    // operation; a close still closes and answers it (see Close).
-    if (request.operation != op::kClose) {
+    // operation, to an open that may write (a reader did not lose it); a close still closes
+    // and answers it (see Close).
+    if (request.operation != op::kClose && !it->second.readOnly) {
         if (const int loss = it->second.file->TakeLoss(); loss != SQLITE_OK) {
             return StatusOfSqlite(loss);
         }
@@ -357,7 +358,8 @@ std::int16_t RecordEngine::Close(Request& request) {
     // The file's bundle is committed at its close; the close happens even when that fails,
     // and answers a loss of the file that no call has answered yet.
     std::int16_t result = status::kSuccess;
-    if (const int loss = handle->file->TakeLoss(); loss != SQLITE_OK) {
+    if (const int loss = handle->readOnly ? SQLITE_OK : handle->file->TakeLoss();
+        loss != SQLITE_OK) {
         result = StatusOfSqlite(loss);
     }
     try {

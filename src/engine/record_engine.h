@@ -49,6 +49,8 @@ class RecordEngine final : public BtrCall {
         std::shared_ptr<TableFile> file;
         bool readOnly = false;
         LongKeyMemory longKeys;  // of the positions of this open's blocks
+
+        bool Writable() const { return !readOnly && !file->ReadOnly() && !file->WritesRefused(); }
     };
 
     std::int16_t Dispatch(Request& request);

@@ -84,7 +84,7 @@ std::int16_t RecordEngine::PrepareWrite(const Request& request, Cursor& cursor, 
         return result;
     }
     const TableFile& file = *handle->file;
-    if (handle->readOnly || file.ReadOnly() || file.WritesRefused()) {
+    if (!handle->Writable()) {
         return status::kAccessDenied;
     }
     if (request.data == nullptr || !WholeRecord(file.Shape(), request.dataLength)) {
@@ -152,7 +152,7 @@ std::int16_t RecordEngine::Delete(Request& request) {
         return result;
     }
     TableFile& file = *handle->file;
-    if (handle->readOnly || file.ReadOnly() || file.WritesRefused()) {
+    if (!handle->Writable()) {
         return status::kAccessDenied;
     }
     if (cursor.state != CursorState::kOnRecord) {

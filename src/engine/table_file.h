@@ -157,7 +157,8 @@ class TableFile {
 
     // A bundle lost after some of its writes were answered 0 (its commit failed, or SQLite
     // gave it up after a failed write): no later write may look as if those were kept, so the
-    // file refuses writes until it is closed and opened again. Reads go on.
+    // file refuses writes until every open of it is closed and it is opened again. Reads go
+    // on.
     bool WritesRefused() const { return m_writesRefused; }
     // The failure (SQLite's code) of a bundle lost outside the calls on this file (on the
     // engine's timer, at another file's call), kept until a call on this file answers it:

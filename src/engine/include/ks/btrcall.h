@@ -5,7 +5,10 @@
  *
  * One engine per process, made at the first call and kept until the process ends (its end
  * commits what is still pending, as a stop does). Calls from several threads are served one
- * at a time. Stop (25) closes every file of the process; later calls go on.
+ * at a time. Stop (25) closes every file of the process; later calls go on. No call may be
+ * under way while the process ends (the engine goes with the process's static objects), and a
+ * process forked after its parent's first call must not call before an exec: the engine's
+ * timer thread and lock stay with the parent.
  *
  * The call: `positionBlock` is the caller's 128 bytes for one open file, written by the engine
  * at the open and kept by the caller as they are; `dataLength` is 32-bit in and out (the room
