@@ -21,7 +21,7 @@ std::string KeyOfRecord(const KeyDef& key, std::string_view record);
 std::string FoldKey(const KeyDef& key, std::string_view keyBytes);
 
 // The indexed form of a record's key, written into `out` (its room kept from one record to
-// the next: the writes and the checks fold every key of every record).
+// the next: the copy's check folds every key of every record).
 void FoldKeyOfRecord(const KeyDef& key, std::string_view record, std::string& out);
 inline std::string FoldKeyOfRecord(const KeyDef& key, std::string_view record) {
     std::string folded;

@@ -57,7 +57,7 @@ void CheckRecords(TableFile& file, std::vector<std::string>& problems, Pass pass
     SqliteStatement records(file.Db(), "SELECT " + columns + " FROM ks_record");
     std::int64_t highest = 0;
     std::string folded;
-    while (records.Step() && (whole || problems.empty())) {
+    while ((whole || problems.empty()) && records.Step()) {
         const std::int64_t id = records.ColumnInt(0);
         const std::string_view data = records.ColumnView(1);
         highest = std::max(highest, id);
@@ -93,9 +93,14 @@ void CheckRecords(TableFile& file, std::vector<std::string>& problems, Pass pass
     }
 }
 
-int OnProgress(void* progress) {
-    (*static_cast<const std::function<void()>*>(progress))();
-    return 0;
+// Nothing may unwind through SQLite's frames: a callback that throws ends the check as one
+// that says stop.
+int OnProgress(void* goOn) {
+    try {
+        return (*static_cast<const std::function<bool()>*>(goOn))() ? 0 : 1;
+    } catch (...) {
+        return 1;
+    }
 }
 
 }  // namespace
@@ -129,7 +134,7 @@ std::vector<std::string> CheckTableFile(const std::filesystem::path& path) {
     return problems;
 }
 
-CopyCheck CheckTableCopy(const std::filesystem::path& path, const std::function<void()>& progress) {
+CopyCheck CheckTableCopy(const std::filesystem::path& path, const std::function<bool()>& goOn) {
     CopyCheck result;
     const std::unique_ptr<TableFile> file = OpenToCheck(path, result.problem);
     if (!file) {
@@ -138,9 +143,9 @@ CopyCheck CheckTableCopy(const std::filesystem::path& path, const std::function<
     result.recordLength = file->Shape().recordLength;
     sqlite3_exec(file->Db(), ("PRAGMA cache_size=" + std::to_string(kCheckCachePages)).c_str(),
                  nullptr, nullptr, nullptr);
-    if (progress) {
+    if (goOn) {
         sqlite3_progress_handler(file->Db(), kProgressSteps, OnProgress,
-                                 const_cast<std::function<void()>*>(&progress));
+                                 const_cast<std::function<bool()>*>(&goOn));
     }
     std::vector<std::string> problems;
     try {

@@ -230,9 +230,13 @@ void DatabaseCopy::TraceNoAnswer(const std::string& path) {
 }
 
 void DatabaseCopy::RemoveAbandonedWork(const std::string& folder) {
-    for (const std::string& name : FileOps::ListFiles(folder, ".ks-copy-*")) {
-        std::error_code ignored;
-        std::filesystem::remove(NativePath(folder + name), ignored);
+    // The work files of copies (table_copy.cpp) and of live tables' snapshots, with their
+    // side files.
+    for (const char* pattern : {".ks-copy-*", ".ks-snapshot-*"}) {
+        for (const std::string& name : FileOps::ListFiles(folder, pattern)) {
+            std::error_code ignored;
+            std::filesystem::remove(NativePath(folder + name), ignored);
+        }
     }
 }
 
@@ -276,11 +280,12 @@ bool DatabaseCopy::FinishSlot(SlotCopy& copy) {
     const std::string& source = copy.source;
     const std::string& target = copy.target;
     TableCopy result;
-    std::uint64_t shown = 0;
+    // Shown from the first look, bytes or not: a table stuck at its first byte is the one named.
+    std::optional<std::uint64_t> shown;
     ShareAnswer answer = ShareAnswer::kStopped;
     errors.Guard(kCaller, [&] {
         answer = m_services.share.Finish(copy.call, result, [&](std::uint64_t bytes) {
-            if (bytes != shown) {
+            if (shown != bytes) {
                 shown = bytes;
                 m_services.view.ShowCopyDetail(CopyDetail(files, source, bytes));
             }

@@ -45,7 +45,10 @@ std::string Changing(const std::string& source) {
 
 // The copy's check of a table of ours; the reason when it fails.
 void Check(TableCopy& copy, const std::string& source, ShareProgress& progress) {
-    const engine::CopyCheck check = engine::CheckTableCopy(copy.work, [&] { progress.Alive(); });
+    const engine::CopyCheck check = engine::CheckTableCopy(copy.work, [&] {
+        progress.Alive();
+        return !progress.GivenUp();
+    });
     if (check.Whole()) {
         copy.outcome = TableCopy::Outcome::kCopied;
         copy.recordLength = check.recordLength;
@@ -94,8 +97,10 @@ void CopyGenuine(TableCopy& copy, const std::string& source, const fs::path& fro
         copy.reason = "Err: Not converted: " + Utf8ToCp1252(from.filename().string()) +
                       ": cannot be read: " + Utf8ToCp1252(result.error.message());
     } else {
+        progress.Local(true);
         const engine::genuine::ImportResult imported =
             engine::genuine::ImportGenuineTable(read, copy.work, {}, from.filename().string());
+        progress.Local(false);
         if (imported.status == engine::status::kSuccess) {
             copy.outcome = TableCopy::Outcome::kCopied;
             copy.recordLength = imported.recordLength;

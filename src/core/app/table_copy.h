@@ -1,9 +1,9 @@
 // One table file of the server copied into the intermediate folder and checked, as the work of
-// a share call (on a thread of its own: it traces nothing and touches nothing but the two
-// files). What the server holds under the table's name decides how: a table of ours that no
-// process has open is copied byte for byte, one that a process has open as a consistent
-// snapshot with its log, a genuine file of the suite's record manager is read whole and
-// converted into a table of ours. Whatever it is, nothing damaged reaches the transfer: a table
+// a share call (on a thread of its own: it traces nothing and touches nothing but the source
+// and work files of the target's folder). What the server holds under the table's name decides how:
+// a table of ours that no process has open is copied byte for byte, one that a process has open as
+// a consistent snapshot with its log, a genuine file of the suite's record manager is read whole
+// and converted into a table of ours. Whatever it is, nothing damaged reaches the transfer: a table
 // of ours must pass the copy's check (SQLite's pages, the engine's header, records and keys), a
 // genuine file the conversion's validation. The copy is made under a work name beside the
 // target, which the caller renames over the target once it has traced the outcome, so that a

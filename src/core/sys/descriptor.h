@@ -1,10 +1,12 @@
 // A file descriptor of the file operations, closed on every path out of the function that
-// opened it, and the system error of the last failed call.
+// opened it, a whole write to it, and the system error of the last failed call.
 #pragma once
 
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
+#include <string_view>
 #include <system_error>
 
 namespace ks {
@@ -32,6 +34,21 @@ class Descriptor {
   private:
     int m_fd;
 };
+
+// Writes every byte, going on after a signal; false on a failure (errno says which).
+inline bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
 
 inline std::error_code LastError() {
     return {errno, std::generic_category()};

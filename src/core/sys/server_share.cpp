@@ -43,20 +43,25 @@ bool ServerShare::Silent() const {
     return m_silentUntil != 0 && m_clock.TickCount64() < m_silentUntil;
 }
 
-void ServerShare::Launch(const std::shared_ptr<ShareCallState>& state, std::function<void()> body) {
-    std::thread([state, body = std::move(body)] {
-        try {
-            body();
-        } catch (...) {
-            // Kept as a default-made result: nothing may escape a thread.
-        }
-        const std::lock_guard lock(state->mutex);
-        state->finished = true;
-        if (state->progress.GivenUp()) {
-            --*state->blocked;
-        }
-        state->done.notify_all();
-    }).detach();
+bool ServerShare::Launch(const std::shared_ptr<ShareCallState>& state, std::function<void()> body) {
+    try {
+        std::thread([state, body = std::move(body)] {
+            try {
+                body();
+            } catch (...) {
+                // Kept as a default-made result: nothing may escape a thread.
+            }
+            const std::lock_guard lock(state->mutex);
+            state->finished = true;
+            if (state->progress.GivenUp()) {
+                --*state->blocked;
+            }
+            state->done.notify_all();
+        }).detach();
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
 }
 
 ShareAnswer ServerShare::Wait(ShareCallState& state,
@@ -72,7 +77,8 @@ ShareAnswer ServerShare::Wait(ShareCallState& state,
         }
         m_pump.DoEvents();
         const std::uint64_t now = m_clock.TickCount64();
-        if (const std::uint64_t seen = state.progress.Beats(); seen != beats) {
+        if (const std::uint64_t seen = state.progress.Beats();
+            seen != beats || state.progress.IsLocal()) {
             beats = seen;
             lastSign = now;
         }

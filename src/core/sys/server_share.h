@@ -32,6 +32,13 @@ class ShareProgress {
     }
     // A sign of life of work that does not count bytes (a check of a copied table).
     void Alive() { ++m_beats; }
+    // Work on local files only, between two uses of the share (the conversion of a file read
+    // whole): its length says nothing of the share, so no silence is counted meanwhile.
+    void Local(bool local) {
+        m_local = local;
+        Alive();
+    }
+    bool IsLocal() const { return m_local; }
     // The caller stopped waiting: the work ends as soon as it can, and keeps nothing.
     bool GivenUp() const { return m_givenUp; }
 
@@ -42,6 +49,7 @@ class ShareProgress {
   private:
     std::atomic<std::uint64_t> m_bytes{0};
     std::atomic<std::uint64_t> m_beats{0};
+    std::atomic<bool> m_local{false};
     std::atomic<bool> m_givenUp{false};
 };
 
@@ -120,8 +128,8 @@ class ServerShare {
     void RequestStop() { m_stopping = true; }
     bool Stopping() const { return m_stopping; }
 
-    // Starts `work` on a thread of its own (unless the share counts as silent, see above).
-    // `work` must not throw (what it throws is kept as a default-made result).
+    // Starts `work` on a thread of its own (unless the share counts as silent, see above, or
+    // no thread can be made: no answer). What `work` throws becomes a default-made result.
     template <class Result>
     ShareCall<Result> Start(std::function<Result(ShareProgress&)> work) {
         ShareCall<Result> call;
@@ -129,9 +137,13 @@ class ServerShare {
         if (call.m_refused == ShareAnswer::kAnswered) {
             auto state = std::make_shared<typename ShareCall<Result>::State>();
             state->blocked = m_blocked;
-            call.m_state = state;
-            Launch(state,
-                   [state, work = std::move(work)] { state->result = work(state->progress); });
+            if (Launch(state, [state, work = std::move(work)] {
+                    state->result = work(state->progress);
+                })) {
+                call.m_state = state;
+            } else {
+                call.m_refused = ShareAnswer::kNoAnswer;
+            }
         }
         return call;
     }
@@ -171,7 +183,8 @@ class ServerShare {
     // kAnswered when a new call may start, else what it is answered at once.
     ShareAnswer Admit() const;
     bool Silent() const;
-    static void Launch(const std::shared_ptr<ShareCallState>& state, std::function<void()> body);
+    // False when no thread could be made.
+    static bool Launch(const std::shared_ptr<ShareCallState>& state, std::function<void()> body);
     ShareAnswer Wait(ShareCallState& state, const std::function<void(std::uint64_t)>& onProgress);
 
     Clock& m_clock;

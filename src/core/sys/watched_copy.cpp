@@ -36,34 +36,19 @@ struct Stamp {
     }
 };
 
-std::optional<Stamp> StampOf(const fs::path& file) {
+// The source's stamp now; nullopt with `error` set when it cannot be read.
+std::optional<Stamp> StampOf(const fs::path& file, std::error_code& error) {
     const Descriptor in(open(file.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
-    if (in.Get() < 0 || fstat(in.Get(), &info) != 0) {
+    Stamp stamp;
+    if (!in.Valid() || fstat(in.Get(), &info) != 0 ||
+        pread(in.Get(), stamp.header.data(), stamp.header.size(), 0) < 0) {
+        error = LastError();
         return std::nullopt;
     }
-    Stamp stamp;
     stamp.size = info.st_size;
     stamp.modified = info.st_mtim;
-    if (pread(in.Get(), stamp.header.data(), stamp.header.size(), 0) < 0) {
-        return std::nullopt;
-    }
     return stamp;
-}
-
-bool WriteAll(int fd, const char* bytes, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = write(fd, bytes, size);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
 }
 
 }  // namespace
@@ -71,11 +56,11 @@ bool WriteAll(int fd, const char* bytes, std::size_t size) {
 std::error_code CopyInPieces(const fs::path& from, const fs::path& to, ShareProgress& progress,
                              const AfterRead& afterRead) {
     const Descriptor in(open(from.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.Get() < 0) {
+    if (!in.Valid()) {
         return LastError();
     }
-    const Descriptor out(open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-    if (out.Get() < 0) {
+    Descriptor out(open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    if (!out.Valid()) {
         return LastError();
     }
     std::vector<char> piece(kPiece);
@@ -92,9 +77,10 @@ std::error_code CopyInPieces(const fs::path& from, const fs::path& to, ShareProg
             return LastError();
         }
         if (got == 0) {
-            return {};
+            // A write the disk refuses late shows at the close.
+            return out.Close() ? std::error_code() : LastError();
         }
-        if (!WriteAll(out.Get(), piece.data(), static_cast<std::size_t>(got))) {
+        if (!WriteAll(out.Get(), {piece.data(), static_cast<std::size_t>(got)})) {
             return LastError();
         }
         if (afterRead) {
@@ -108,23 +94,20 @@ std::error_code CopyInPieces(const fs::path& from, const fs::path& to, ShareProg
 WatchedCopyResult CopyUnchanged(const fs::path& from, const fs::path& to, ShareProgress& progress,
                                 const AfterRead& afterRead) {
     WatchedCopyResult result;
-    for (result.attempts = 1; result.attempts <= kCopyAttempts; ++result.attempts) {
-        const std::optional<Stamp> before = StampOf(from);
+    for (int attempt = 0; attempt < kCopyAttempts; ++attempt) {
+        const std::optional<Stamp> before = StampOf(from, result.error);
         if (!before) {
-            result.error = LastError();
             return result;
         }
         result.error = CopyInPieces(from, to, progress, afterRead);
         if (result.error) {
             return result;
         }
-        const std::optional<Stamp> after = StampOf(from);
-        if (after && *after == *before) {
-            result.bytes = static_cast<std::uint64_t>(before->size);
+        const std::optional<Stamp> after = StampOf(from, result.error);
+        if (!after || *after == *before) {
             return result;
         }
     }
-    result.attempts = kCopyAttempts;
     result.keptChanging = true;
     result.error = std::make_error_code(std::errc::resource_unavailable_try_again);
     return result;

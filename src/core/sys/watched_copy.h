@@ -25,8 +25,6 @@ inline constexpr int kCopyAttempts = 3;
 struct WatchedCopyResult {
     std::error_code error;      // the copy failed; operation_canceled when its caller gave up
     bool keptChanging = false;  // every attempt met a source that changed while it was read
-    int attempts = 0;
-    std::uint64_t bytes = 0;
 };
 
 // The bytes of `from` onto `to` (created or replaced) in one pass, without looking at changes.

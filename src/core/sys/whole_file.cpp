@@ -30,20 +30,6 @@ std::filesystem::path FollowLinks(std::filesystem::path path) {
     return path;
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 // A new file beside `target`, hidden, named after it; created with the usual permission
 // (0666 less the umask), which the caller changes to the old file's.
 int CreateTemporaryBeside(const std::filesystem::path& target, std::filesystem::path& temporary) {

@@ -65,6 +65,7 @@ TEST_P(ServerShareTest, AnswersGivesUpOrStops) {
     std::atomic<int> looks{0};
     int result = 0;
     std::uint64_t bytesSeen = 0;
+    const std::uint64_t start = clock.TickCount64();
     const ShareAnswer answer = share.Call<int>(
         [&, gate](ShareProgress& progress) {
             if (c.work == ShareCase::Work::kHangs) {
@@ -92,9 +93,14 @@ TEST_P(ServerShareTest, AnswersGivesUpOrStops) {
     if (answer == ShareAnswer::kAnswered) {
         EXPECT_EQ(result, 42);
     }
+    const std::uint64_t waited = clock.TickCount64() - start;
     if (c.work == ShareCase::Work::kCrawls) {
-        EXPECT_GE(clock.TickCount64() - 1'000'000, 70'000U) << "waited past the minute";
+        EXPECT_GE(waited, 70'000U) << "waited past the minute";
         EXPECT_GT(bytesSeen, 60U) << "the bytes reach the caller while it waits";
+    }
+    if (c.work == ShareCase::Work::kHangs && !c.stopMidway) {
+        EXPECT_GE(waited, ServerShare::kSilenceMs) << "given up at the minute, not before";
+        EXPECT_LT(waited, ServerShare::kSilenceMs + 5'000) << "nor long after";
     }
     EXPECT_EQ(share.IsFolder("/").has_value(), c.laterCallAnswers);
     gate->Open();

@@ -23,9 +23,10 @@ struct CopyCheck {
 };
 
 // The copy's check: the file opens as a table (header, schema, shape), SQLite's quick check of
-// its pages, every record's length and keys. `progress`, when given, is called every few
-// thousand steps of the work (the copy reports it as a sign of life).
+// its pages, every record's length and keys. `goOn`, when given, is called every few thousand
+// steps of the work (the copy reports it as a sign of life); false ends the check, which then
+// reports a problem (a copy given up).
 CopyCheck CheckTableCopy(const std::filesystem::path& path,
-                         const std::function<void()>& progress = nullptr);
+                         const std::function<bool()>& goOn = nullptr);
 
 }  // namespace ks::engine

@@ -15,8 +15,9 @@
 // hold every page the writer may have copied into the table during the copy, so the pair is
 // consistent unless the writer started its log afresh meanwhile, which changes the header
 // (new salts): then it tries again. The pair is folded into one file in the target's folder
-// (SQLite applies the log up to its last whole commit, as after a crash, the file is checked
-// and the log emptied into it), which is then renamed over the target. A log written for
+// (SQLite applies the log up to its last whole commit, as after a crash, and the log is emptied
+// into it), which is then renamed over the target. The copy's pages are not checked here: the
+// load checks every table it copied (table_check.h). A log written for
 // another file (its session marks differ from the table's, see side_files.h) is never applied.
 //
 // The source is only ever read: no lock is taken on it, nothing is written or removed beside
@@ -45,7 +46,7 @@ enum class SnapshotStatus : std::uint8_t {
     kSourceUnreadable,  // the table or its log could not be read
     kSourceChanging,    // every attempt met the writer starting its log afresh or replacing
                         // the table; trying again later will do
-    kNotATableFile,     // the copy does not open as a database, or SQLite's check finds it damaged
+    kNotATableFile,     // the copy does not open as a database, or its log cannot be applied
     kTargetFailed,      // the target could not be written: folder missing, disk full, refused
 };
 
