@@ -91,8 +91,10 @@ run_test() {
   fi
   if [ "$status" -ne 0 ]; then
     failures=$((failures + 1))
-    cp "$log" "$kept/failure-$rounds-${filter%%.*}.log"
-    echo "round $rounds: $filter failed (status $status), see $kept/failure-$rounds-${filter%%.*}.log"
+    local name="${filter%%.*}"
+    name="$kept/failure-$rounds-${name//[^A-Za-z0-9]/_}.log"
+    cp "$log" "$name"
+    echo "round $rounds: $filter failed (status $status), see $name"
   fi
 }
 

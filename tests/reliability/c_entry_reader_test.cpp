@@ -94,6 +94,7 @@ TEST(CEntryReader, ReadsWholeRecordsDuringALoadAndWhatTheLoaderWroteAfterIt) {
     loader.join();
     std::cout << "walks during the load: " << walks << ", records read: " << records << "\n";
     ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_GT(walks, 1) << "the reader walked the table while it was loaded";
     EXPECT_TRUE(torn.empty()) << torn.size() << " records not whole, the first: " << torn.front();
     for (const auto& [status, count] : endings) {
         EXPECT_EQ(status, KS_BTR_STATUS_END_OF_FILE) << count << " walks ended on that status";

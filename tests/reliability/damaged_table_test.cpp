@@ -34,11 +34,6 @@ void WriteNoise(const fs::path& file, double fraction) {
     out.write(noise.data(), static_cast<std::streamsize>(noise.size()));
 }
 
-bool Says(const std::vector<std::string>& trace, const std::string& start) {
-    return std::any_of(trace.begin(), trace.end(),
-                       [&](const std::string& line) { return line.starts_with(start); });
-}
-
 class DamagedServerTable : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(DamagedServerTable, CostsNoLocalRecordAndLoadsAsIfTheServerHadNotHadIt) {

@@ -48,26 +48,23 @@ double SecondsSince(SteadyClock::time_point start) {
     return std::chrono::duration<double>(SteadyClock::now() - start).count();
 }
 
-bool Says(const std::vector<std::string>& trace, const std::string& start) {
-    return std::any_of(trace.begin(), trace.end(),
-                       [&](const std::string& line) { return line.starts_with(start); });
-}
-
 std::string Today() {
     return QDate::currentDate().toString("yyyyMMdd").toStdString();
 }
 
 // The desktop program on the station: a load is due at its start. Stopped by SIGTERM once the
-// copy has gone on for two seconds; its exit status, -1 past the bound.
-int StopDesktopDuringTheCopy(const WorkStation& station, int boundSeconds) {
+// copy has gone on for two seconds; its exit status, -1 past the bound. `day`: its trace's.
+int StopDesktopDuringTheCopy(const WorkStation& station, int boundSeconds, const std::string& day) {
     const TempDir scratch;
     const pid_t desktop =
         StartProgram(kCrashProgram, {"--root", station.ProgramFolder()}, scratch.Folder() + "out");
     const auto started = SteadyClock::now();
-    while (!Says(station.TraceMessages(0, Today()), "Load data: Start files copy") &&
-           SecondsSince(started) < 30) {
+    bool copying = false;
+    while (!copying && SecondsSince(started) < 30) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        copying = Says(station.TraceMessages(0, day), "Load data: Start files copy");
     }
+    EXPECT_TRUE(copying) << "the copy never started";
     std::this_thread::sleep_for(std::chrono::seconds(2));
     kill(desktop, SIGTERM);
     return WaitProgramFor(desktop, std::chrono::seconds(boundSeconds)).value_or(-1);
@@ -115,7 +112,8 @@ TEST_P(ShareFaultTest, TheLoadEndsInItsBoundAndTheLocalStationStaysWhole) {
                 break;
             }
             case Way::kDesktopStopped:
-                EXPECT_EQ(StopDesktopDuringTheCopy(station, fault.boundSeconds), fault.exitCode);
+                EXPECT_EQ(StopDesktopDuringTheCopy(station, fault.boundSeconds, day),
+                          fault.exitCode);
                 break;
             case Way::kDesktopWatched:
                 EXPECT_LT(LongestClockGap(station), 1.0) << "the window's clock stood still";

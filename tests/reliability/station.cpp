@@ -236,6 +236,11 @@ const StationState& WorkStation::Expected() {
     return expected;
 }
 
+bool Says(const std::vector<std::string>& trace, const std::string& start) {
+    return std::any_of(trace.begin(), trace.end(),
+                       [&](const std::string& line) { return line.starts_with(start); });
+}
+
 Comparison Compare(const StationState& got, const StationState& expected) {
     Comparison comparison;
     for (const auto& [file, want] : expected) {

@@ -101,4 +101,7 @@ struct Comparison {
 };
 Comparison Compare(const StationState& got, const StationState& expected);
 
+// True when a line of the trace starts with `start`.
+bool Says(const std::vector<std::string>& trace, const std::string& start);
+
 }  // namespace ks::test
